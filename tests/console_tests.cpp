@@ -1,0 +1,204 @@
+// The shared console module: every rule of number reading, and output.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "random_input.hpp"
+#include "suite.hpp"
+
+namespace {
+
+constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
+
+// A file in memory that holds `text`, positioned at its start.
+int memory_file(const std::string& text) {
+    const int fd = ::memfd_create("console", 0);
+    EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+std::string file_contents(int fd) {
+    std::string text(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+    EXPECT_EQ(::pread(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    return text;
+}
+
+// The first `count` numbers that "%i" reading takes from `input`.
+std::vector<std::int32_t> read_numbers(const std::string& input, std::size_t count) {
+    const int in = memory_file(input);
+    const int out = memory_file("");
+    std::vector<std::int32_t> numbers;
+    {
+        suite::Console io(in, out);
+        for (std::size_t i = 0; i < count; ++i) numbers.push_back(io.read_int());
+    }
+    ::close(in);
+    ::close(out);
+    return numbers;
+}
+
+using Numbers = std::vector<std::int32_t>;
+
+TEST(Reading, SkipsEveryKindOfWhiteSpaceAndTakesASign) {
+    EXPECT_EQ(read_numbers(" \t\n\v\f\r42", 1), Numbers{42});
+    EXPECT_EQ(read_numbers("+7 -7 -0 +0", 4), (Numbers{7, -7, 0, 0}));
+    EXPECT_EQ(read_numbers("1\n2\r\n3\t4", 4), (Numbers{1, 2, 3, 4}));
+}
+
+TEST(Reading, TakesTheBaseFromThePrefix) {
+    EXPECT_EQ(read_numbers("010 0x1f 0X1F 0xaBc -0x10 -010 0 00", 8), (Numbers{8, 31, 31, 0xabc, -16, -8, 0, 0}));
+}
+
+TEST(Reading, TakesTheLongestRunOfDigitsValidForTheBase) {
+    EXPECT_EQ(read_numbers("08", 2), (Numbers{0, 8}));
+    EXPECT_EQ(read_numbers("0179", 2), (Numbers{15, 9}));
+    EXPECT_EQ(read_numbers("12-3", 2), (Numbers{12, -3}));
+    EXPECT_EQ(read_numbers("0x1fg", 1), Numbers{31});
+}
+
+TEST(Reading, HexPrefixWithoutDigitsReadsAsZeroAndIsConsumed) {
+    EXPECT_EQ(read_numbers("0x 5", 2), (Numbers{0, 5}));
+    EXPECT_EQ(read_numbers("-0X\n9", 2), (Numbers{0, 9}));
+}
+
+TEST(Reading, ReducesAnyNumberOfDigitsModulo2To32) {
+    EXPECT_EQ(read_numbers("2147483647 2147483648 4294967295 4294967296 4294967297", 5),
+              (Numbers{int_max, int_min, -1, 0, 1}));
+    EXPECT_EQ(read_numbers("-2147483648 -2147483649 0xFFFFFFFF 0x100000005 037777777777", 5),
+              (Numbers{int_min, int_max, -1, 5, -1}));
+    EXPECT_EQ(read_numbers("100000000000000000000", 1), Numbers{1661992960});  // 10^20 mod 2^32
+    // 10^70000 is a multiple of 2^32, so seventy thousand nines read as -1.
+    EXPECT_EQ(read_numbers(std::string(100000, '0') + "17 " + std::string(70000, '9'), 2), (Numbers{15, -1}));
+}
+
+TEST(Reading, AFailedNumberReadsAsZeroAndExhaustsTheInput) {
+    EXPECT_EQ(read_numbers("", 2), (Numbers{0, 0}));
+    EXPECT_EQ(read_numbers("   \n ", 1), Numbers{0});
+    EXPECT_EQ(read_numbers("5", 2), (Numbers{5, 0}));
+    EXPECT_EQ(read_numbers("abc 5", 2), (Numbers{0, 0}));
+    EXPECT_EQ(read_numbers("3 x 5 6", 4), (Numbers{3, 0, 0, 0}));
+    EXPECT_EQ(read_numbers("- 5", 2), (Numbers{0, 0}));
+    EXPECT_EQ(read_numbers("+-5 6", 2), (Numbers{0, 0}));
+    EXPECT_EQ(read_numbers("0xg 7", 3), (Numbers{0, 0, 0}));
+    EXPECT_EQ(read_numbers("4 -", 2), (Numbers{4, 0}));
+}
+
+TEST(Reading, ReportsExhaustionOnlyAfterAFailure) {
+    const int in = memory_file("1 2");
+    const int out = memory_file("");
+    suite::Console io(in, out);
+    EXPECT_EQ(io.read_int(), 1);
+    EXPECT_EQ(io.read_int(), 2);
+    EXPECT_FALSE(io.exhausted());
+    EXPECT_EQ(io.read_int(), 0);
+    EXPECT_TRUE(io.exhausted());
+}
+
+TEST(Reading, RandomSpellingsOverManyBlocksReadBack) {
+    support::RandomInput random(20261208);
+    std::vector<std::int32_t> expected;
+    std::string input;
+    for (int i = 0; i < 60000; ++i) {
+        expected.push_back(random.value());
+        input += random.typed(expected.back());
+    }
+    ASSERT_GT(input.size(), std::size_t{4} << 16);  // numbers straddle several refills
+    EXPECT_EQ(read_numbers(input, expected.size()), expected);
+}
+
+TEST(Reading, NumbersArrivingInTinyPiecesThroughAPipe) {
+    const std::string input = "  -123 0x7fffffff\n017 4294967295 +0X 8 9";
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe(pipe_fds), 0);
+    std::thread writer([&] {
+        for (const char c : input) {
+            ASSERT_EQ(::write(pipe_fds[1], &c, 1), 1);
+            std::this_thread::yield();
+        }
+        ::close(pipe_fds[1]);
+    });
+    const int out = memory_file("");
+    std::vector<std::int32_t> numbers;
+    {
+        suite::Console io(pipe_fds[0], out);
+        for (int i = 0; i < 8; ++i) numbers.push_back(io.read_int());
+    }
+    writer.join();
+    ::close(pipe_fds[0]);
+    EXPECT_EQ(numbers, (Numbers{-123, int_max, 15, -1, 0, 8, 9, 0}));
+}
+
+// Output ---------------------------------------------------------------------
+
+std::string printed(void (*write)(suite::Console&)) {
+    const int in = memory_file("");
+    const int out = memory_file("");
+    {
+        suite::Console io(in, out);
+        write(io);
+    }
+    std::string text = file_contents(out);
+    ::close(in);
+    ::close(out);
+    return text;
+}
+
+TEST(Writing, PrintsNumbersLikePrintf) {
+    EXPECT_EQ(printed([](suite::Console& io) { io.print("%i|%i|%i|%i\n", int_min, int_max, 0, -1); }),
+              "-2147483648|2147483647|0|-1\n");
+    EXPECT_EQ(printed([](suite::Console& io) { io.print("( %i, %i )\n", -5, 10); }), "( -5, 10 )\n");
+    EXPECT_EQ(printed([](suite::Console& io) { io.print("%i%i", 12, 34); }), "1234");
+    EXPECT_EQ(printed([](suite::Console& io) { io.print("no numbers at all: \n"); }), "no numbers at all: \n");
+}
+
+TEST(Writing, KeepsEveryByteAcrossManyBufferFlushes) {
+    std::string expected;
+    for (std::int32_t i = -100000; i < 100000; i += 7) expected += std::to_string(i) + " ";
+    const std::string text = printed([](suite::Console& io) {
+        for (std::int32_t i = -100000; i < 100000; i += 7) io.print("%i ", i);
+    });
+    EXPECT_EQ(text, expected);
+}
+
+TEST(Writing, AFailedWriteEndsTheProcessWith255AndOneLine) {
+    EXPECT_EXIT(
+        {
+            const int full = ::open("/dev/full", O_WRONLY);
+            suite::Console io(STDIN_FILENO, full);
+            io.print("%i\n", 1);
+            io.flush();
+        },
+        ::testing::ExitedWithCode(255), "^error: writing to standard output failed\n$");
+}
+
+// Arithmetic and heap blocks ------------------------------------------------
+
+TEST(Arithmetic, WrapsModulo2To32) {
+    EXPECT_EQ(suite::wrap_add(int_max, 1), int_min);
+    EXPECT_EQ(suite::wrap_sub(int_min, 1), int_max);
+    EXPECT_EQ(suite::wrap_sub(int_max, -1), int_min);
+    EXPECT_EQ(suite::wrap_mul(65536, 65536), 0);
+    EXPECT_EQ(suite::wrap_mul(46341, 46341), -2147479015);
+    EXPECT_EQ(suite::wrap_mul(int_min, -1), int_min);
+}
+
+TEST(HeapBlocks, RefusesSizesThatDoNotFit) {
+    EXPECT_EQ(suite::allocate_array<std::int32_t>(std::uint64_t{1} << 62), nullptr);
+    EXPECT_EQ(suite::allocate_array<std::int32_t>(UINT64_MAX), nullptr);
+    const auto block = suite::allocate_array<std::int32_t>(1000);
+    ASSERT_NE(block, nullptr);
+    block[999] = 1;
+    EXPECT_NE(suite::allocate_array<std::int32_t>(0), nullptr);
+}
+
+}  // namespace

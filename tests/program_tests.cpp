@@ -1,0 +1,140 @@
+// What every program promises alike: prompts that are on the screen before
+// the program waits, failed writes reported, a closed pipe ending quietly,
+// and a start-up that loads nothing beyond the C library.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "process.hpp"
+#include "suite_programs.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string program_of(const std::string& executable) { return executable.substr(0, executable.rfind("_b")); }
+
+std::string sample_input(const std::string& executable) {
+    std::ifstream file(fs::path(suite_programs::samples_dir) / (program_of(executable) + ".in"), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string test_name(const testing::TestParamInfo<std::string>& info) { return info.param; }
+
+class EveryProgram : public testing::TestWithParam<std::string> {
+protected:
+    std::string path() const { return support::executable_path(GetParam()); }
+};
+
+TEST_P(EveryProgram, SampleRunsCleanly) {
+    const support::Outcome outcome = support::run_program(path(), sample_input(GetParam()));
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_FALSE(outcome.out.empty());
+    EXPECT_EQ(outcome.err, "");
+}
+
+TEST_P(EveryProgram, FailedWritesEndWithStatus255AndOneLine) {
+    for (const auto target : {support::OutputTarget::dev_full, support::OutputTarget::closed}) {
+        support::RunOptions options;
+        options.output = target;
+        const support::Outcome outcome = support::run_program(path(), sample_input(GetParam()), options);
+        EXPECT_EQ(outcome.signal, 0);
+        EXPECT_EQ(outcome.exit_code, 255);
+        EXPECT_EQ(outcome.err, "error: writing to standard output failed\n");
+    }
+}
+
+TEST_P(EveryProgram, AReaderThatGoesAwayEndsTheRunQuietly) {
+    support::RunOptions options;
+    options.output = support::OutputTarget::pipe_read_once;
+    const support::Outcome outcome = support::run_program(path(), sample_input(GetParam()), options);
+    EXPECT_TRUE(outcome.signal == SIGPIPE || (outcome.signal == 0 && outcome.exit_code == 0))
+        << "signal " << outcome.signal << ", exit " << outcome.exit_code;
+    EXPECT_EQ(outcome.err, "");
+}
+
+TEST_P(EveryProgram, LoadsNothingButTheCLibrary) {
+    if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime brings its own libraries";
+    std::ifstream file(path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    EXPECT_EQ(bytes.str().find("libstdc++"), std::string::npos);
+    EXPECT_EQ(bytes.str().find("libm.so"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, EveryProgram, testing::ValuesIn(support::all_executables()), test_name);
+
+// Each prompt, and the answer typed once it is on the screen.
+using Script = std::vector<std::pair<std::string, std::string>>;
+
+const std::map<std::string, Script>& scripts() {
+    static const std::map<std::string, Script> all = {
+        {"array_compare",
+         {{"please enter the number of elements: \n", "2\n"},
+          {"please enter the 2 elements of a: \n", "1 2\n"},
+          {"please enter the 2 elements of b: \n", "2 1\n"}}},
+        {"parity_echo",
+         {{"please enter the number of elements: \n", "1\n"},
+          {"please enter the 1 elements of a: \n", "3\n"},
+          {"please enter the 1 elements of b: \n", "5\n"}}},
+        {"matrix_product",
+         {{"please enter the dimension: \n", "2\n"},
+          {"please enter the 2 * 2 elements of a: \n", "1 2\n3 4\n"},
+          {"please enter the 2 * 2 elements of b: \n", "5 6\n7 8\n"}}},
+        {"record_sort",
+         {{"please insert the number of data items:\n", "2\n"},
+          {"please insert month and year for data item 0:\n", "5 21\n"},
+          {"please insert month and year for data item 1:\n", "3\n19\n"}}},
+        {"fib_table", {{"please enter nr: ", "10\n"}}},
+        {"fib_loop", {{"please enter nr: ", "10\n"}}},
+        {"fib_recursive", {{"please enter nr: ", "10\n"}}},
+        {"factorials", {{"please enter two numbers:\n", "5 6\n"}}},
+        {"complex_product",
+         {{"please enter the real and imagnary part: \n", "1 2\n"}, {"and again: \n", "3 4\n"}}},
+        {"number_game", {{"please insert a positive number\n", "7\n"}}},
+    };
+    return all;
+}
+
+std::vector<std::string> prompting_executables() {
+    std::vector<std::string> executables;
+    for (const std::string& executable : support::all_executables()) {
+        if (scripts().contains(program_of(executable))) executables.push_back(executable);
+    }
+    return executables;
+}
+
+class PromptingProgram : public testing::TestWithParam<std::string> {};
+
+TEST_P(PromptingProgram, ShowsEachPromptBeforeWaitingForTheAnswer) {
+    const Script& script = scripts().at(program_of(GetParam()));
+    std::string typed;
+    support::Dialogue dialogue(support::executable_path(GetParam()));
+    for (const auto& [prompt, answer] : script) {
+        ASSERT_TRUE(dialogue.wait_for_output_ending(prompt, 20s))
+            << "still waiting for \"" << prompt << "\"; seen so far:\n" << dialogue.output();
+        dialogue.send(answer);
+        typed += answer;
+    }
+    const support::Outcome interactive = dialogue.finish(20s);
+    ASSERT_FALSE(interactive.timed_out);
+    const support::Outcome batch = support::run_program(support::executable_path(GetParam()), typed);
+    EXPECT_EQ(interactive.out, batch.out);
+    EXPECT_EQ(interactive.exit_code, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, PromptingProgram, testing::ValuesIn(prompting_executables()), test_name);
+
+}  // namespace

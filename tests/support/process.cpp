@@ -1,0 +1,226 @@
+#include "process.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+#include "suite_programs.hpp"
+
+namespace support {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void check(bool ok, const char* what) {
+    if (!ok) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(errno));
+}
+
+void write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;  // the reader has gone; the rest is not wanted
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+void set_limit(int resource, std::optional<std::uint64_t> bytes) {
+    if (!bytes) return;
+    const rlimit limit{*bytes, *bytes};
+    ::setrlimit(resource, &limit);
+}
+
+// In the child between fork and exec: only async-signal-safe calls.
+[[noreturn]] void exec_child(const std::string& path, int input, int output, int error, const RunOptions& options) {
+    ::dup2(input, STDIN_FILENO);
+    switch (options.output) {
+        case OutputTarget::pipe:
+        case OutputTarget::pipe_read_once:
+            ::dup2(output, STDOUT_FILENO);
+            break;
+        case OutputTarget::dev_full: {
+            const int full = ::open("/dev/full", O_WRONLY);
+            ::dup2(full, STDOUT_FILENO);
+            break;
+        }
+        case OutputTarget::closed:
+            ::close(STDOUT_FILENO);
+            break;
+    }
+    ::dup2(error, STDERR_FILENO);
+    ::signal(SIGPIPE, SIG_DFL);
+    set_limit(RLIMIT_AS, options.address_space_limit);
+    set_limit(RLIMIT_STACK, options.stack_limit);
+    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    ::execv(path.c_str(), argv);
+    ::_exit(127);
+}
+
+void record_status(int status, Outcome& outcome) {
+    if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+}
+
+}  // namespace
+
+Outcome run_program(const std::string& path, std::string_view input, const RunOptions& options) {
+    ::signal(SIGPIPE, SIG_IGN);
+    const int input_fd = ::memfd_create("stdin", MFD_CLOEXEC);
+    check(input_fd >= 0, "memfd_create");
+    write_all(input_fd, input);
+    ::lseek(input_fd, 0, SEEK_SET);
+
+    int out_pipe[2];
+    int err_pipe[2];
+    check(::pipe2(out_pipe, O_CLOEXEC) == 0 && ::pipe2(err_pipe, O_CLOEXEC) == 0, "pipe2");
+
+    const pid_t pid = ::fork();
+    check(pid >= 0, "fork");
+    if (pid == 0) exec_child(path, input_fd, out_pipe[1], err_pipe[1], options);
+    ::close(input_fd);
+    ::close(out_pipe[1]);
+    ::close(err_pipe[1]);
+
+    Outcome outcome;
+    const auto deadline = Clock::now() + options.timeout;
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&outcome.out, &outcome.err};
+    int open_count = 2;
+    while (open_count > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            outcome.timed_out = true;
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        if (::poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char chunk[65536];
+            const bool read_once = i == 0 && options.output == OutputTarget::pipe_read_once;
+            const ssize_t got = ::read(fds[i].fd, chunk, read_once ? 1 : sizeof chunk);
+            if (got > 0) sinks[i]->append(chunk, static_cast<std::size_t>(got));
+            if (got == 0 || read_once || (got < 0 && errno != EINTR)) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_count;
+            }
+        }
+    }
+    for (const pollfd& fd : fds) {
+        if (fd.fd >= 0) ::close(fd.fd);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    record_status(status, outcome);
+    return outcome;
+}
+
+Dialogue::Dialogue(const std::string& path) {
+    ::signal(SIGPIPE, SIG_IGN);
+    int in_pipe[2];
+    int out_pipe[2];
+    int err_pipe[2];
+    check(::pipe2(in_pipe, O_CLOEXEC) == 0 && ::pipe2(out_pipe, O_CLOEXEC) == 0 && ::pipe2(err_pipe, O_CLOEXEC) == 0,
+          "pipe2");
+    pid_ = ::fork();
+    check(pid_ >= 0, "fork");
+    if (pid_ == 0) exec_child(path, in_pipe[0], out_pipe[1], err_pipe[1], RunOptions{});
+    ::close(in_pipe[0]);
+    ::close(out_pipe[1]);
+    ::close(err_pipe[1]);
+    ::close(err_pipe[0]);
+    to_child_ = in_pipe[1];
+    from_child_ = out_pipe[0];
+}
+
+Dialogue::~Dialogue() {
+    if (to_child_ >= 0) ::close(to_child_);
+    if (from_child_ >= 0) ::close(from_child_);
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool Dialogue::read_some(std::chrono::milliseconds timeout) {
+    pollfd fd{from_child_, POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(timeout.count())) <= 0) return false;
+    char chunk[4096];
+    const ssize_t got = ::read(from_child_, chunk, sizeof chunk);
+    if (got <= 0) return false;
+    seen_.append(chunk, static_cast<std::size_t>(got));
+    return true;
+}
+
+bool Dialogue::wait_for_output_ending(std::string_view text, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!std::string_view(seen_).ends_with(text)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !read_some(left)) return false;
+    }
+    return true;
+}
+
+void Dialogue::send(std::string_view text) { write_all(to_child_, text); }
+
+Outcome Dialogue::finish(std::chrono::milliseconds timeout) {
+    ::close(to_child_);
+    to_child_ = -1;
+    const auto deadline = Clock::now() + timeout;
+    Outcome outcome;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            outcome.timed_out = true;
+            ::kill(pid_, SIGKILL);
+            break;
+        }
+        if (!read_some(left)) {
+            if (Clock::now() >= deadline) {
+                outcome.timed_out = true;
+                ::kill(pid_, SIGKILL);
+            }
+            break;
+        }
+    }
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    record_status(status, outcome);
+    outcome.out = seen_;
+    return outcome;
+}
+
+std::string executable_path(std::string_view executable) {
+    return std::string(suite_programs::bin_dir) + "/" + std::string(executable);
+}
+
+std::vector<std::string> builds_of(std::string_view program) {
+    std::vector<std::string> builds;
+    const std::string prefix = std::string(program) + "_b";
+    for (const std::string_view executable : suite_programs::executables) {
+        if (executable.starts_with(prefix) && executable.size() == prefix.size() + 1) {
+            builds.emplace_back(executable);
+        }
+    }
+    return builds;
+}
+
+std::vector<std::string> all_executables() {
+    return {std::begin(suite_programs::executables), std::end(suite_programs::executables)};
+}
+
+bool sanitized_build() { return suite_programs::sanitized; }
+
+}  // namespace support

@@ -1,0 +1,77 @@
+// Runs the suite's executables as a user would: bytes on standard input,
+// bytes and exit status back.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace support {
+
+enum class OutputTarget {
+    pipe,       // captured into Outcome::out
+    dev_full,   // every write fails with ENOSPC
+    closed,     // descriptor 1 is not open
+    pipe_read_once,  // a pipe whose reader takes a single byte and then goes away
+};
+
+struct RunOptions {
+    std::optional<std::uint64_t> address_space_limit;  // bytes, as ulimit -v
+    std::optional<std::uint64_t> stack_limit;           // bytes, as ulimit -s
+    OutputTarget output = OutputTarget::pipe;
+    std::chrono::seconds timeout{120};
+};
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int exit_code = -1;     // valid when signal == 0
+    int signal = 0;         // the signal that ended the process, if any
+    bool timed_out = false;
+};
+
+// Runs `path` with `input` on standard input and waits for it to end.
+Outcome run_program(const std::string& path, std::string_view input, const RunOptions& options = {});
+
+// A program driven through pipes, answer by answer, as a person at a
+// terminal would: each answer is sent only after its prompt has appeared.
+class Dialogue {
+public:
+    explicit Dialogue(const std::string& path);
+    ~Dialogue();
+    Dialogue(const Dialogue&) = delete;
+    Dialogue& operator=(const Dialogue&) = delete;
+
+    // Waits until the output seen so far ends with `text`; false on timeout
+    // or when the program closes its output first.
+    bool wait_for_output_ending(std::string_view text, std::chrono::milliseconds timeout);
+    void send(std::string_view text);
+    // Closes the program's input and collects the rest of its output.
+    Outcome finish(std::chrono::milliseconds timeout);
+    const std::string& output() const { return seen_; }
+
+private:
+    bool read_some(std::chrono::milliseconds timeout);
+
+    pid_t pid_ = -1;
+    int to_child_ = -1;
+    int from_child_ = -1;
+    std::string seen_;
+};
+
+// Full paths of the built executables.
+std::string executable_path(std::string_view executable);
+// "<program>_b0", "<program>_b1", ... as built.
+std::vector<std::string> builds_of(std::string_view program);
+// Every executable of the suite.
+std::vector<std::string> all_executables();
+// True when the executables carry AddressSanitizer, which reserves more
+// address space than any small ulimit -v allows.
+bool sanitized_build();
+
+}  // namespace support

@@ -1,0 +1,61 @@
+#include "random_input.hpp"
+
+#include <array>
+#include <cstdio>
+#include <limits>
+
+namespace support {
+
+std::int32_t RandomInput::between(std::int32_t low, std::int32_t high) {
+    return std::uniform_int_distribution<std::int32_t>(low, high)(engine_);
+}
+
+bool RandomInput::chance(double probability) { return std::bernoulli_distribution(probability)(engine_); }
+
+std::int32_t RandomInput::value() {
+    constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    switch (between(0, 5)) {
+        case 0: return between(-10, 10);
+        case 1: return between(-1000, 1000);
+        case 2: return between(0, 3) == 0 ? min : (between(0, 1) == 0 ? max : between(min, min + 3));
+        case 3: return between(max - 3, max);
+        case 4: return between(-70000, 70000);
+        default: return between(min, max);
+    }
+}
+
+std::string RandomInput::spell(std::int32_t value) {
+    const bool negative = value < 0;
+    const std::uint32_t magnitude = negative ? 0U - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    std::string sign = negative ? "-" : (chance(0.2) ? "+" : "");
+    char digits[64];
+    switch (between(0, 6)) {
+        case 0:
+            std::snprintf(digits, sizeof digits, "0x%x", magnitude);
+            break;
+        case 1:
+            std::snprintf(digits, sizeof digits, "0X%X", magnitude);
+            break;
+        case 2:
+            std::snprintf(digits, sizeof digits, "0%o", magnitude);
+            break;
+        case 3: {
+            // The same value plus a multiple of 2^32, which reads back the same.
+            const std::uint64_t wide = magnitude + (std::uint64_t{1} << 32) * static_cast<std::uint64_t>(between(1, 3));
+            std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(wide));
+            break;
+        }
+        default:
+            std::snprintf(digits, sizeof digits, "%u", magnitude);
+            break;
+    }
+    return sign + digits;
+}
+
+std::string RandomInput::separator() {
+    static constexpr std::array<const char*, 8> spaces = {" ", " ", "\n", "\t", "  ", " \r\n", "\n\n\v", "\f "};
+    return spaces[static_cast<std::size_t>(between(0, static_cast<std::int32_t>(spaces.size()) - 1))];
+}
+
+}  // namespace support

@@ -1,0 +1,39 @@
+// Random numbers for the randomised tests, and the many ways a user may
+// type them: decimal, hexadecimal, octal, signed, spread over white space.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace support {
+
+// Reduces a wide integer modulo 2^32 to a signed 32-bit value.
+constexpr std::int32_t wrap32(std::int64_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
+}
+
+class RandomInput {
+public:
+    explicit RandomInput(std::uint64_t seed) : engine_(seed) {}
+
+    // A value from a mix of small numbers, values near the limits and the
+    // whole 32-bit range.
+    std::int32_t value();
+    std::int32_t between(std::int32_t low, std::int32_t high);
+    bool chance(double probability);
+
+    // `value` typed in one of the forms "%i" accepts.
+    std::string spell(std::int32_t value);
+    // White space between two numbers: at least one character.
+    std::string separator();
+    // A number typed and followed by white space.
+    std::string typed(std::int32_t value) { return spell(value) + separator(); }
+
+    std::mt19937_64& engine() { return engine_; }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+}  // namespace support
