@@ -24,6 +24,8 @@ struct GoldenCase {
     fs::path input;  // <case>.in; the other files sit beside it
 };
 
+void PrintTo(const GoldenCase& golden, std::ostream* out) { *out << golden.executable << " < " << golden.input; }
+
 std::string slurp(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;

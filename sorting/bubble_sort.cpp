@@ -1,0 +1,47 @@
+// bubble_sort: reads a count and up to ten numbers, sorts them by bubble
+// sort with an early exit and prints them on one line.
+
+#include <cstdint>
+
+#include "suite.hpp"
+
+namespace {
+
+// Passes of adjacent exchanges; pass p leaves the largest of the first
+// count - p elements at the end of them.  The passes stop after count - 1
+// of them, or as soon as one exchanges nothing.
+void sort_bubble(std::int32_t* values, std::int32_t count) {
+    if (count < 2) return;
+    std::int32_t pass = 0;
+    bool swapped;
+    do {
+        swapped = false;
+        for (std::int32_t j = 0; j < count - 1 - pass; ++j) {
+            if (values[j] > values[j + 1]) {
+                const std::int32_t larger = values[j];
+                values[j] = values[j + 1];
+                values[j + 1] = larger;
+                swapped = true;
+            }
+        }
+        ++pass;
+    } while (pass < count - 1 && swapped);
+}
+
+}  // namespace
+
+int main() {
+    constexpr std::int32_t capacity = 10;
+    suite::Console io;
+    std::int32_t values[capacity];
+
+    std::int32_t count = io.read_int();
+    if (count > capacity) count = capacity;
+    if (count == 0) return -1;
+
+    for (std::int32_t i = 0; i < count; ++i) values[i] = io.read_int();
+    sort_bubble(values, count);
+    for (std::int32_t i = 0; i < count; ++i) io.print("%i ", values[i]);
+    io.print("\n");
+    return 0;
+}

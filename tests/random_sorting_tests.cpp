@@ -1,0 +1,1 @@
+// Randomised tests against independent models: being written.
