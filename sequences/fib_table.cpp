@@ -23,14 +23,15 @@ int main() {
     const std::int32_t n = io.read_int();
 
     const std::int64_t element_count = (n >= 2 ? std::int64_t{n} : 2) + 1;
-    auto table = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(element_count));
-    if (!table) {
+    auto block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(element_count));
+    if (!block) {
         io.print("error by memory allocation\n");
         return -1;
     }
-    fill_fibonacci_table(table.get(), n);
+    std::int32_t* const table = block.get();
+    fill_fibonacci_table(table, n);
     // A negative index has no table element; its line shows 0.
     io.print("the %ith fibonacci number is %i\n", n, n >= 0 ? table[n] : 0);
-    table.reset();
+    block.reset();
     return 0;
 }

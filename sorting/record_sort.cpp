@@ -50,11 +50,12 @@ int main() {
     io.print("please insert the number of data items:\n");
     const std::int32_t item_count = io.read_int();
 
-    suite::HeapArray<DataItem> items;
+    suite::HeapArray<DataItem> block;  // none is needed for a count of 0 or below
     if (item_count > 0) {
-        items = suite::allocate_array<DataItem>(static_cast<std::uint64_t>(item_count));
-        if (!items) return -1;
+        block = suite::allocate_array<DataItem>(static_cast<std::uint64_t>(item_count));
+        if (!block) return -1;
     }
+    DataItem* const items = block.get();
 
     for (std::int32_t i = 0; i < item_count; ++i) {
         items[i].id = i;
@@ -62,7 +63,7 @@ int main() {
         items[i].month = io.read_int();
         items[i].year = io.read_int();
     }
-    sort_items_by_month(items.get(), item_count);
-    print_items(io, items.get(), item_count);
+    sort_items_by_month(items, item_count);
+    print_items(io, items, item_count);
     return 0;
 }

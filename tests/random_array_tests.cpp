@@ -14,111 +14,16 @@
 #include <vector>
 
 #include "process.hpp"
+#include "model_check.hpp"
 #include "random_input.hpp"
 
 namespace {
 
 using support::RandomInput;
 using support::wrap32;
-
-// The text a user types and the numbers the program reads from it. In one
-// dialogue of ten the input goes bad at a random read: it ends there (at
-// times right after a lone sign), or holds a token that cannot start a
-// number. That read and every later one give 0.
-class Typist {
-public:
-    Typist(RandomInput& random, std::int32_t reads) : random_(random) {
-        if (random.chance(0.1)) bad_read_ = random.between(0, reads);
-    }
-    // The user types `value`; returns what the program reads for it.
-    std::int32_t number(std::int32_t value) {
-        if (reads_++ == bad_read_) spoil();
-        surplus(value);
-        return spoiled_ ? 0 : value;
-    }
-    // Types every one of `values`; the program reads only the first `reads`.
-    std::vector<std::int32_t> numbers(const std::vector<std::int32_t>& values, std::size_t reads) {
-        std::vector<std::int32_t> got;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (i < reads) got.push_back(number(values[i]));
-            else surplus(values[i]);
-        }
-        return got;
-    }
-    // The user types `value` where the program reads nothing.
-    void surplus(std::int32_t value) {
-        if (!ended_) text_ += random_.typed(value);
-    }
-    const std::string& text() const { return text_; }
-
-private:
-    void spoil() {
-        static constexpr std::array<const char*, 8> tokens = {"", "", "-", "x", "+", "-x", "abc", ".5"};
-        const std::string token = tokens[static_cast<std::size_t>(random_.between(0, 7))];
-        spoiled_ = true;
-        ended_ = token.empty() || token == "-";
-        text_ += token + (ended_ ? "" : random_.separator());
-    }
-
-    RandomInput& random_;
-    std::string text_;
-    std::int32_t reads_ = 0;
-    std::int32_t bad_read_ = -1;
-    bool spoiled_ = false;
-    bool ended_ = false;
-};
-
-struct Expected {
-    std::string out;
-    int exit_code = 0;
-};
-
-template <class... Parts>
-std::string cat(const Parts&... parts) {
-    std::ostringstream text;
-    (text << ... << parts);
-    return text.str();
-}
-
-// The input with its white space made visible, for failure messages.
-std::string shown(const std::string& text) {
-    std::string result;
-    for (const char c : text) {
-        const std::string_view plain = "\n\t\r\v\f", escaped = "ntrvf";
-        const std::size_t at = plain.find(c);
-        result += at == std::string_view::npos ? std::string(1, c) : std::string("\\") + escaped[at];
-    }
-    return result;
-}
-
-// Runs random dialogues with one build: `model` types the input of a
-// dialogue and gives the answer the program owes. Stops at the first mismatch.
-template <class Model>
-void check_dialogues(const std::string& executable, std::uint64_t seed, std::int32_t reads, Model model) {
-    RandomInput random(seed);
-    const std::string path = support::executable_path(executable);
-    const int rounds = support::sanitized_build() ? 60 : 200;
-    for (int round = 0; round < rounds; ++round) {
-        Typist typist(random, reads);
-        const Expected expected = model(random, typist);
-        const support::Outcome outcome = support::run_program(path, typist.text());
-        const std::string input = "input \"" + shown(typist.text()) + "\"";
-        ASSERT_FALSE(outcome.timed_out) << input;
-        ASSERT_EQ(outcome.signal, 0) << input;
-        ASSERT_EQ(outcome.out, expected.out) << input;
-        ASSERT_EQ(outcome.exit_code, expected.exit_code) << input;
-        ASSERT_EQ(outcome.err, "") << input;
-    }
-}
-
-std::string build_name(const testing::TestParamInfo<std::string>& info) { return info.param; }
-
-// One test per program, instantiated once for each of its builds.
-#define RANDOM_DIALOGUES(Suite, program, seed, reads, model)                             \
-    class Suite : public testing::TestWithParam<std::string> {};                       \
-    TEST_P(Suite, AgreesWithModel) { check_dialogues(GetParam(), seed, reads, model); } \
-    GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Suite);                               \
-    INSTANTIATE_TEST_SUITE_P(Random, Suite, testing::ValuesIn(support::builds_of(program)), build_name)
+using support::Expected;
+using support::Typist;
+using support::cat;
 
 // A count around the clamp, at times any value at all.
 std::int32_t typed_count(RandomInput& random) { return random.chance(0.9) ? random.between(-3, 20) : random.value(); }
@@ -157,8 +62,11 @@ std::string array_prompts(std::int32_t count) {
 }
 
 Expected array_compare(RandomInput& random, Typist& typist) {
-    const auto [count, a, b] = read_arrays(random, typist);
+    const Arrays read = read_arrays(random, typist);
+    const auto& a = read.a;
+    const auto& b = read.b;
     const auto difference = [&](std::size_t i) { return wrap32(std::int64_t{a[i]} - b[i]); };
+    // The lowest and the highest differing position; a difference of two unequal values is never 0.
     std::int32_t front = 0, back = 0, dot = 0;
     std::string sums;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -167,7 +75,7 @@ Expected array_compare(RandomInput& random, Typist& typist) {
         dot = wrap32(dot + std::int64_t{a[i]} * b[i]);
         sums += cat(" ", wrap32(std::int64_t{a[i]} + b[i]));
     }
-    return {cat(array_prompts(count), "result of memcmp1 is ", front, "\nresult of memcmp2 is ", back,
+    return {cat(array_prompts(read.count), "result of memcmp1 is ", front, "\nresult of memcmp2 is ", back,
                 "\nresult of memcmp3 is ", front, "\nresult of memcmp4 is ", front, "\nresult of scalar1 is ", dot,
                 "\nresult of sum1 is", sums, "\nresult of sum2 is", sums, "\n")};
 }
@@ -208,9 +116,10 @@ Expected matrix_product(RandomInput& random, Typist& typist) {
     const std::vector<std::int32_t> got = typist.numbers(wanted, 2 * n * n);
     const auto middle = got.begin() + static_cast<std::ptrdiff_t>(n * n);
     const Matrix a(got.begin(), middle), b(middle, got.end());
-    return {cat("please enter the dimension: \n", "please enter the ", dimension, " * ", dimension, " elements of a: \n",
-                "please enter the ", dimension, " * ", dimension, " elements of b: \n", "a * b is:\n", product(a, b, n),
-                "b * a is:\n", product(b, a, n))};
+    return {cat("please enter the dimension: \n",
+                "please enter the ", dimension, " * ", dimension, " elements of a: \n",
+                "please enter the ", dimension, " * ", dimension, " elements of b: \n",
+                "a * b is:\n", product(a, b, n), "b * a is:\n", product(b, a, n))};
 }
 
 RANDOM_DIALOGUES(ArrayCompare, "array_compare", 0x1101, 33, array_compare);

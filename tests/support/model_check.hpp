@@ -1,0 +1,119 @@
+// Randomised dialogues checked against a model: the input a user types,
+// the numbers a program reads from it, and the run of one build against
+// the answer the model gives.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "process.hpp"
+#include "random_input.hpp"
+
+namespace support {
+
+// The text a user types and the numbers the program reads from it. In one
+// dialogue of ten the input goes bad at a random read: it ends there (at
+// times right after a lone sign), or holds a token that cannot start a
+// number. That read and every later one give 0.
+class Typist {
+public:
+    Typist(RandomInput& random, std::int32_t reads) : random_(random) {
+        if (random.chance(0.1)) bad_read_ = random.between(0, reads);
+    }
+    // The user types `value`; returns what the program reads for it.
+    std::int32_t number(std::int32_t value) {
+        if (reads_++ == bad_read_) spoil();
+        surplus(value);
+        return spoiled_ ? 0 : value;
+    }
+    // Types every one of `values`; the program reads only the first `reads`.
+    std::vector<std::int32_t> numbers(const std::vector<std::int32_t>& values, std::size_t reads) {
+        std::vector<std::int32_t> got;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i < reads) got.push_back(number(values[i]));
+            else surplus(values[i]);
+        }
+        return got;
+    }
+    // The user types `value` where the program reads nothing.
+    void surplus(std::int32_t value) {
+        if (!ended_) text_ += random_.typed(value);
+    }
+    const std::string& text() const { return text_; }
+
+private:
+    void spoil() {
+        static constexpr std::array<const char*, 8> tokens = {"", "", "-", "x", "+", "-x", "abc", ".5"};
+        const std::string token = tokens[static_cast<std::size_t>(random_.between(0, 7))];
+        spoiled_ = true;
+        ended_ = token.empty() || token == "-";
+        text_ += token + (ended_ ? "" : random_.separator());
+    }
+
+    RandomInput& random_;
+    std::string text_;
+    std::int32_t reads_ = 0;
+    std::int32_t bad_read_ = -1;
+    bool spoiled_ = false;
+    bool ended_ = false;
+};
+
+struct Expected {
+    std::string out;
+    int exit_code = 0;
+};
+
+template <class... Parts>
+std::string cat(const Parts&... parts) {
+    std::ostringstream text;
+    (text << ... << parts);
+    return text.str();
+}
+
+// The input with its white space made visible, for failure messages.
+inline std::string shown(const std::string& text) {
+    std::string result;
+    for (const char c : text) {
+        const std::string_view plain = "\n\t\r\v\f", escaped = "ntrvf";
+        const std::size_t at = plain.find(c);
+        result += at == std::string_view::npos ? std::string(1, c) : std::string("\\") + escaped[at];
+    }
+    return result;
+}
+
+// Runs random dialogues with one build: `model` types the input of a
+// dialogue and gives the answer the program owes. Stops at the first mismatch.
+template <class Model>
+void check_dialogues(const std::string& executable, std::uint64_t seed, std::int32_t reads, Model model) {
+    RandomInput random(seed);
+    const std::string path = support::executable_path(executable);
+    const int rounds = support::sanitized_build() ? 60 : 200;
+    for (int round = 0; round < rounds; ++round) {
+        Typist typist(random, reads);
+        const Expected expected = model(random, typist);
+        const support::Outcome outcome = support::run_program(path, typist.text());
+        const std::string input = "input \"" + shown(typist.text()) + "\"";
+        ASSERT_FALSE(outcome.timed_out) << input;
+        ASSERT_EQ(outcome.signal, 0) << input;
+        ASSERT_EQ(outcome.out, expected.out) << input;
+        ASSERT_EQ(outcome.exit_code, expected.exit_code) << input;
+        ASSERT_EQ(outcome.err, "") << input;
+    }
+}
+
+inline std::string build_name(const testing::TestParamInfo<std::string>& info) { return info.param; }
+
+}  // namespace support
+
+// One test per program, instantiated once for each of its builds.
+#define RANDOM_DIALOGUES(Suite, program, seed, reads, model)                             \
+    class Suite : public testing::TestWithParam<std::string> {};                       \
+    TEST_P(Suite, AgreesWithModel) { support::check_dialogues(GetParam(), seed, reads, model); } \
+    GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Suite);                               \
+    INSTANTIATE_TEST_SUITE_P(Random, Suite, testing::ValuesIn(support::builds_of(program)), support::build_name)
