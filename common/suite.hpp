@@ -154,6 +154,17 @@ public:
         put_text(format.piece(index));
     }
 
+    // Writes `text` as it stands, with no "%i" in it replaced.
+    void write(std::string_view text) noexcept { put_text(text); }
+
+    // Room for `size` bytes straight in the output buffer, for code that
+    // formats in place; commit() then keeps the first bytes written there.
+    char* reserve(std::size_t size) noexcept {
+        if (output_capacity - pending_ < size) flush();
+        return output_ + pending_;
+    }
+    void commit(std::size_t length) noexcept { pending_ += length; }
+
     // Writes everything pending on the output.
     void flush() noexcept {
         const char* data = output_;
