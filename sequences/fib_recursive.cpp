@@ -33,11 +33,12 @@ std::int32_t fibonacci_without_recursion(std::int32_t n) {
 // Whether the stack limit of this process leaves room for the n - 1 nested
 // calls of fibonacci_recursive (n).  The estimate per call is generous
 // (a call takes well under a hundred bytes, more under a sanitizer), and the
-// part of the stack the rest of the program uses is set aside first.
+// part of the stack that main, with the console's buffers, and everything
+// above it use is set aside first.
 bool stack_holds_chain(std::int32_t n) {
     if (n < 2) return true;
     constexpr std::uint64_t bytes_per_call = 512;
-    constexpr std::uint64_t set_aside = 512 * 1024;
+    constexpr std::uint64_t set_aside = sizeof(suite::Console) + 128 * 1024;
     rlimit limit{};
     if (::getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return true;
     if (limit.rlim_cur <= set_aside) return false;
