@@ -1,0 +1,563 @@
+#!/usr/bin/env python3
+"""Writes bench/results.md and the plots from what bench/run measured.
+
+Usage: report.py WORK_DIR BENCH_DIR
+
+WORK_DIR holds json/*.json (hyperfine exports, one per measurement, named
+as bench/run names them) and facts (key=value lines bench/run wrote: the
+machine, checks of outputs, peak memory).  The plots are drawn by the
+gnuplot scripts in BENCH_DIR/gnuplot from data files written to
+WORK_DIR/data.
+"""
+
+import json
+import math
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+FIB_CALLS_40 = 331_160_281
+MEMORY_LIMIT_BYTES = 40_000_000 + 8 * 1024 * 1024
+PROGRAMS = [
+    "array_compare", "parity_echo", "matrix_product", "selection_sort", "bubble_sort",
+    "heap_sort", "quick_sort", "record_sort", "fib_table", "fib_loop", "fib_recursive",
+    "factorials", "count_down_up", "complex_product", "number_game",
+]
+# Where each program's builds were measured side by side, and which of the
+# commands of that run count (count_down_up also ran into /dev/null).
+BUILD_RUNS = {"matrix_product": "builds-matrix", "heap_sort": "builds-sorts", "quick_sort": "builds-sorts",
+              "record_sort": "record", "fib_table": "builds-fib_table", "fib_loop": "builds-fib_loop",
+              "fib_recursive": "fib_recursive", "count_down_up": "count"}
+BUILD_FILTER = {"count_down_up": "| wc -c"}
+
+
+# --------------------------------------------------------------------------
+# Reading the measurements
+
+class Measurements:
+    def __init__(self, work):
+        self.runs = {path.stem: json.loads(path.read_text())["results"]
+                     for path in sorted((work / "json").glob("*.json"))}
+        self.facts = {}
+        for line in (work / "facts").read_text().splitlines():
+            key, _, value = line.partition("=")
+            self.facts[key] = value
+
+    def run(self, name):
+        return self.runs[name]
+
+    def pick(self, name, text):
+        """The result of run `name` whose command is `text`, or else the one
+        whose command contains it."""
+        found = [r for r in self.runs[name] if text == r["command"]]
+        found = found or [r for r in self.runs[name] if text in r["command"]]
+        if len(found) != 1:
+            raise SystemExit(f"report.py: {len(found)} commands of {name} contain {text!r}")
+        return found[0]
+
+
+def sd(result):
+    return result["stddev"] or 0.0  # null for a single run
+
+
+def ratio(result, base):
+    """Mean time of `result` over that of `base`, with its spread."""
+    r = result["mean"] / base["mean"]
+    spread = r * math.hypot(sd(result) / result["mean"], sd(base) / base["mean"])
+    return r, spread
+
+
+# --------------------------------------------------------------------------
+# Formatting
+
+def scale_of(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6)):
+        if seconds >= scale:
+            return unit, scale
+    return "µs", 1e-6
+
+
+def fmt_time(seconds, spread=None):
+    unit, scale = scale_of(seconds)
+    text = f"{seconds / scale:.3g}"
+    if spread is not None:
+        text += f" ± {spread / scale:.2g}"
+    return f"{text} {unit}"
+
+
+def fmt_ratio(value, spread=None):
+    digits = 3 if value < 100 else 4
+    text = f"{value:.{digits}g}"
+    return text + (f" ± {spread:.2g}" if spread is not None else "")
+
+
+def cell(text):
+    return text.replace("|", "\\|")
+
+
+def table(results, base=None, label="baseline"):
+    """Markdown table of hyperfine results, each with its ratio to `base`."""
+    columns = ["Command", "Mean ± σ", "Median", "Runs"] + ([f"Time ÷ {cell(label)}'s"] if base else [])
+    lines = ["| " + " | ".join(columns) + " |", "|---" * len(columns) + "|"]
+    for r in results:
+        spread = fmt_time(r["mean"], r["stddev"]) if r["stddev"] is not None else fmt_time(r["mean"]) + " (one run)"
+        row = [f"`{cell(r['command'])}`", spread, fmt_time(r["median"]), str(len(r["times"]))]
+        if base:
+            row.append("1 (baseline)" if r is base else fmt_ratio(*ratio(r, base)))
+        lines.append("| " + " | ".join(row) + " |")
+    return "\n".join(lines)
+
+
+class Headlines:
+    def __init__(self):
+        self.rows = []
+
+    def add(self, figure, measured, target="—", met=None):
+        verdict = "—" if met is None else ("yes" if met else "**no**")
+        self.rows.append(f"| {figure} | {measured} | {target} | {verdict} |")
+
+    def speedup(self, figure, slow, fast, at_least):
+        """A target on how many times faster `fast` runs than `slow`."""
+        value, spread = ratio(slow, fast)
+        self.add(figure, f"{fmt_ratio(value, spread)} ×", f"≥ {at_least} ×", value >= at_least)
+        return value
+
+    def markdown(self):
+        return "\n".join(["| Figure | Measured | Target | Met |", "|---|---|---|---|", *self.rows])
+
+
+# --------------------------------------------------------------------------
+# The sections of results.md
+
+def reader_writer(m, h):
+    reader, writer = m.run("reader"), m.run("writer")
+    console_in, scanf = m.pick("reader", "read_console"), m.pick("reader", "read_scanf")
+    console_out, printf = m.pick("writer", "write_console"), m.pick("writer", "write_printf")
+    h.speedup("Reader: `scanf(\"%i\")` time ÷ `Console::read_int` time, 10,000,000 numbers", scanf, console_in, 4)
+    h.speedup("Writer: `printf(\"%i\\n\")` time ÷ `Console::print` time, 10,000,000 numbers", printf, console_out, 4)
+    return f"""## Reading and writing numbers against the C library
+
+Each pair is built from bench/src with the same compiler and flags ({m.facts['baseline_flags_O2']}).
+The readers take the count and 10,000,000 random 32-bit numbers of `in/random-10000000.in` and print their
+wrapped sum (both printed {m.facts['reader_sums']}); the writers print 10,000,000 numbers of every width from
+1 to 11 characters, one per line (outputs {m.facts['writer_outputs']}).
+
+{table(reader, scanf, "scanf")}
+
+{table(writer, printf, "printf")}
+"""
+
+
+def median(values):
+    ordered = sorted(values)
+    return (ordered[(len(ordered) - 1) // 2] + ordered[len(ordered) // 2]) / 2
+
+
+def pooled(results):
+    """One hyperfine-like result of the same command over several runs."""
+    times = [t for r in results for t in r["times"]]
+    mean = sum(times) / len(times)
+    spread = math.sqrt(sum((t - mean) ** 2 for t in times) / (len(times) - 1))
+    return {"command": results[0]["command"], "mean": mean, "stddev": spread, "median": median(times),
+            "times": times}
+
+
+class Rounds:
+    """A measurement made in several hyperfine runs, PREFIX-1 and on (see
+    measure_rounds in bench/run): each run gives one ratio of mean times per
+    pair of commands, and the median of those ratios stands for the whole."""
+
+    def __init__(self, m, prefix):
+        runs = [m.run(name) for name in sorted(m.runs) if re.fullmatch(rf"{prefix}-\d+", name)]
+        self.count = len(runs)
+        self.runs_per_round = len(runs[0][0]["times"])
+        self.commands = [r["command"] for r in runs[0]]
+        self.results = {c: [next(r for r in run if r["command"] == c) for run in runs] for c in self.commands}
+
+    def pooled(self, command):
+        return pooled(self.results[command])
+
+    def ratio(self, command, base):
+        """Median, lowest and highest of the rounds' time ratios."""
+        ratios = sorted(r["mean"] / b["mean"] for r, b in zip(self.results[command], self.results[base]))
+        return median(ratios), ratios[0], ratios[-1]
+
+
+def fmt_round_ratio(middle, lowest, highest):
+    return f"{middle:.3f} ({lowest:.2f} … {highest:.2f})"
+
+
+ROUNDS_NOTE = """The speed of a shared machine drifts over seconds, by more than the differences measured in runs of
+a few milliseconds, and hyperfine makes all the runs of one command before the next.  So such runs are
+measured in {count} hyperfine runs of {runs} runs per command, every other one with the commands in reverse
+order; each gives one ratio of mean times, and the tables show the median of those ratios with their range
+(lowest … highest), next to the mean and median over all runs."""
+
+
+def startup(m, h):
+    rounds = Rounds(m, "startup")
+    hello, fed_hello = "base/hello", "base/feed samples/array_compare.in base/hello"
+    lines = ["| Command | Mean ± σ, all runs | Median | Runs | Time ÷ hello's: median of the rounds (range) |",
+             "|---|---|---|---|---|"]
+    for command in rounds.commands:
+        base = fed_hello if command.startswith("base/feed") else hello
+        whole = rounds.pooled(command)
+        figure = rounds.ratio(command, base)
+        shown = "1 (baseline)" if command == base else fmt_round_ratio(*figure)
+        lines.append(f"| `{cell(command)}` | {fmt_time(whole['mean'], sd(whole))} | {fmt_time(whole['median'])} "
+                     f"| {len(whole['times'])} | {shown} |")
+        if command != base:
+            how = "samples/array_compare.in through `feed`" if base == fed_hello else "empty input"
+            program = re.search(r"bin/(\w+)", command).group(1)
+            h.add(f"Start-up: `{program}` ({how}) ÷ plain C program, median of {rounds.count} rounds",
+                  fmt_round_ratio(*figure), "≤ 1.15", figure[0] <= 1.15)
+    note = ROUNDS_NOTE.format(count=rounds.count, runs=rounds.runs_per_round)
+    return f"""## Start-up
+
+Whole runs of tiny dialogues against `base/hello` (a C program that prints one line, `gcc -O2`, dynamically
+linked), with `hyperfine -N` (no shell).  Without a shell the programs read an empty standard input, so they
+run their whole dialogue on no numbers.  To give one a real input, `base/feed FILE PROGRAM` (a static C
+launcher) opens FILE as standard input and executes PROGRAM; it adds one `execve` to each run, so its rows
+are compared with `hello` started the same way.
+
+{note}
+
+{chr(10).join(lines)}
+"""
+
+
+def sorting(m, h):
+    run = m.run("sort10M")
+    quick, heap = m.pick("sort10M", "quick_sort_b2"), m.pick("sort10M", "heap_sort_b2")
+    echo, sort = m.pick("sort10M", "echo_console"), m.pick("sort10M", "sort -n")
+    h.speedup("`quick_sort_b2`, 10,000,000 numbers: `sort -n` time ÷ its time", sort, quick, 5)
+    h.speedup("`heap_sort_b2`, 10,000,000 numbers: `sort -n` time ÷ its time", sort, heap, 2.5)
+    share = echo["mean"] / quick["mean"]
+    h.add("Share of reading and printing in the `quick_sort_b2` run (reader+printer ÷ quick_sort)",
+          f"{share:.0%} ({fmt_time(echo['mean'])} of {fmt_time(quick['mean'])})")
+    memory_rows = []
+    for program in ("quick_sort_b2", "heap_sort_b2"):
+        kib = int(m.facts[f"maxrss_{program}"])
+        fits = kib * 1024 <= MEMORY_LIMIT_BYTES
+        h.add(f"Peak memory of `{program}` at 10,000,000 numbers", f"{kib:,} KiB ({kib * 1024 / 1e6:.1f} MB)",
+              f"≤ 40 MB + 8 MiB ({MEMORY_LIMIT_BYTES // 1024:,} KiB)", fits)
+        memory_rows.append(f"| `{program}` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB |")
+    memory = "\n".join(["| Program | Maximum resident set size | in MB |", "|---|---|---|", *memory_rows])
+    return f"""## Sorting 10,000,000 random numbers
+
+`in/random-10000000.in` holds the count and 10,000,000 random 32-bit numbers from the seeded generator
+(bench/src/make_input.cpp); `in/random-10000000.plain` the same numbers without the count, for
+`LC_ALL=C sort -n`.  `base/echo_console` is quick_sort without the sort: it reads the input with Console
+into one block and prints it unchanged ({m.facts['baseline_flags_O3']}).  Outputs checked outside the
+timed runs: {m.facts['sort_check']}.
+
+{table(run, sort, "sort -n")}
+
+Reading and printing take {share:.0%} of the `quick_sort_b2` run (the reader+printer baseline's time over
+quick_sort's); the sort itself takes the remaining {fmt_time(quick['mean'] - echo['mean'])}.
+
+Peak memory, from `/usr/bin/time -v` (the numbers alone take 40,000,000 bytes):
+
+{memory}
+"""
+
+
+def killer(m, h):
+    run = m.run("killer")
+    result = run[0]
+    random = m.pick("sweep-sorts", "in/random-1000000.in bin/quick_sort_b2")
+    codes = sorted(set(result.get("exit_codes", [0])))
+    ok = codes == [0] and m.facts["killer_check"].startswith("sorted")
+    h.add("`quick_sort_b2` on 1,000,000 numbers crafted against the middle pivot, stack limited to 1 MiB",
+          f"{fmt_time(result['mean'])}, exit status {', '.join(map(str, codes))}, {m.facts['killer_check']}",
+          "finishes with status 0 and sorted output", ok)
+    return f"""## Quick sort on input crafted against the middle element's pivot
+
+`in/killer-1000000.in` is a permutation of 0 to 999,999 built by the generator so that every partition of
+quick_sort finds the smallest remaining value in the middle of its range: each round splits off one element
+and scans the whole rest, about n²/2 = 5·10¹¹ comparisons in all.  The generator replays the first
+partitions on the input and stops unless each one splits off a single element; it reported:
+
+> {m.facts['killer_generator']}
+
+The run is made under `ulimit -s 1024` (a 1 MiB stack); the output went to a file and was checked
+afterwards: {m.facts['killer_check']}.  Exit statuses: {', '.join(map(str, codes))}.
+
+{table(run)}
+
+For comparison, `quick_sort_b2` on 1,000,000 random numbers (from the size sweep below) takes
+{fmt_time(random['mean'])}: the crafted input costs {result['mean'] / random['mean']:,.0f} times as much,
+the quadratic worst case of the middle pivot, while the stack stays bounded (the smaller part is sorted by the
+nested call, so at most log₂ n calls are active).
+"""
+
+
+def record_sort(m, h):
+    run = m.run("record")
+    b2 = m.pick("record", "record_sort_b2")
+    h.add("`record_sort_b2`, 20,000 items", fmt_time(b2["mean"], sd(b2)))
+    return f"""## record_sort with 20,000 items
+
+`in/records-20000.in`: 20,000 items with random months 1 to 12 and years 1900 to 2099.  The sort is a bubble
+sort, so the time grows with the square of the count (see the plot of sorting times).
+
+{table(run, run[0], "b0")}
+"""
+
+
+def count_down_up(m, h):
+    run = m.run("count")
+    b2_pipe = m.pick("count", "count_down_up_b2 < in/n-50000000.in | wc -c")
+    seq_pipe = m.pick("count", "seq 0 100000000 | wc -c")
+    b2_null = m.pick("count", "count_down_up_b2 < in/n-50000000.in > /dev/null")
+    seq_null = m.pick("count", "seq 0 100000000 > /dev/null")
+    writer = m.pick("count", "pipe_writer")
+    h.speedup("`count_down_up_b2` n = 50,000,000 into `| wc -c`: seq time ÷ its time", seq_pipe, b2_pipe, 2)
+    h.speedup("`count_down_up_b2` n = 50,000,000 into /dev/null: seq time ÷ its time", seq_null, b2_null, 1.5)
+    value, spread = ratio(b2_pipe, writer)
+    h.add("`count_down_up_b2` into `| wc -c` ÷ a writer of a prebuilt buffer of the same size (the pipe's limit)",
+          fmt_ratio(value, spread))
+    size = int(m.facts["count_bytes"])
+    rows = ["| Command | Throughput |", "|---|---|"]
+    rows += [f"| `{cell(r['command'])}` | {size / r['mean'] / 1e6:,.0f} MB/s |"
+             for r in run if "seq" not in r["command"]]
+    seq_size = int(m.facts["seq_bytes"])
+    rows += [f"| `{cell(r['command'])}` | {seq_size / r['mean'] / 1e6:,.0f} MB/s |"
+             for r in run if "seq" in r["command"]]
+    return f"""## count_down_up with n = 50,000,000
+
+`count_down_up` prints {m.facts['count_lines']} lines ({size:,} bytes); `seq 0 100000000` prints
+{m.facts['seq_lines']} lines ({seq_size:,} bytes).  `base/pipe_writer BYTES` writes {size:,} bytes from one
+prebuilt 64 KiB block, which shows how fast the pipe into `wc -c` can go at all.  Ratios are to
+`seq … | wc -c`.
+
+{table(run, seq_pipe, "seq | wc -c")}
+
+{chr(10).join(rows)}
+
+Into the pipe, `count_down_up_b2` takes {fmt_ratio(value, spread)} times the time of the writer of the
+prebuilt buffer, the pipe's own limit.
+"""
+
+
+def fib_loop(m, h):
+    run = m.run("fib_loop")
+    b2 = m.pick("fib_loop", "fib_loop_b2")
+    steps = 2147483647
+    per_step = b2["mean"] / steps
+    mhz = float(m.facts["cpu_mhz"] or 0)
+    cycles = f", {per_step * mhz * 1e6:.2f} cycles per step at the nominal {mhz:.0f} MHz" if mhz else ""
+    h.add("`fib_loop_b2`, n = 2147483647", f"{fmt_time(b2['mean'], sd(b2))} ({per_step * 1e9:.3f} ns per step)")
+    return f"""## fib_loop with n = 2147483647
+
+The output line: `{m.facts['fib_loop_output']}`.  The loop makes 2,147,483,647 steps, each one wrap-around
+addition that depends on the one before, so one add per step (one cycle) is the floor; `fib_loop_b2` takes
+{per_step * 1e9:.3f} ns per step{cycles} (the processor's clock under load may be above its nominal
+frequency).
+
+{table(run)}
+"""
+
+
+def fib_recursive(m, h):
+    run = m.run("fib_recursive")
+    b0 = m.pick("fib_recursive", "fib_recursive_b0")
+    rows = ["| Build | Time per call | Time ÷ b0 |", "|---|---|---|"]
+    for r in run:
+        build = re.search(r"_b(\d)", r["command"]).group(1)
+        value, spread = ratio(r, b0)
+        per_call = r["mean"] / FIB_CALLS_40
+        rows.append(f"| b{build} | {per_call * 1e9:.3f} ns | {fmt_ratio(value, spread)} |")
+        shown = "b0 itself" if r is b0 else fmt_ratio(value, spread)
+        rows[-1] = f"| b{build} | {per_call * 1e9:.3f} ns | {shown} |"
+        h.add(f"`fib_recursive_b{build}`, n = 40: time per call, and time ÷ b0's", f"{per_call * 1e9:.3f} ns, {shown}")
+    return f"""## fib_recursive with n = 40
+
+F(40) takes 331,160,281 calls (the output line: `{m.facts['fib_recursive_output']}`); the time per call is the
+whole run's time over that count (start-up included, a few milliseconds).
+
+{table(run, b0, "b0")}
+
+{chr(10).join(rows)}
+"""
+
+
+def matrix(m, h):
+    run = m.run("matrix")
+    strips, naive = m.pick("matrix", "matrix_product_b2"), m.pick("matrix", "matrix_naive")
+    h.speedup("`matrix_product_b2`, dimension 1024: plain triple loop time ÷ its time", naive, strips, 5)
+    h.add("Same output bytes as the plain triple loop", m.facts["matrix_check"], "identical",
+          m.facts["matrix_check"] == "identical")
+    return f"""## matrix_product with dimension 1024
+
+`in/matrix-1024.in`: the dimension and two matrices of random 32-bit elements.  `base/matrix_naive` runs the
+same dialogue with the plain triple loop (i, j, k, each cell summed directly with `suite::wrap_add` and
+`suite::wrap_mul`), built like `matrix_product_b2` ({m.facts['baseline_flags_O3']}).  Both write their output
+to a file in every run; `cmp` of the two files: {m.facts['matrix_check']}.
+
+{table(run, naive, "triple loop")}
+"""
+
+
+def builds(m, h, data):
+    small = Rounds(m, "builds-small")
+    lines = ["| Program | Command | Mean ± σ | Time ÷ b0's |", "|---|---|---|---|"]
+    chart = ["program b0 b1 b2 b3"]
+    for program in PROGRAMS:
+        pattern = re.compile(rf"bin/{program}_b(\d)\b")
+        name = BUILD_RUNS.get(program)
+        results = m.run(name) if name else [small.pooled(c) for c in small.commands]
+        found = sorted((int(pattern.search(r["command"]).group(1)), r) for r in results
+                       if pattern.search(r["command"]) and BUILD_FILTER.get(program, "") in r["command"])
+        b0 = found[0][1]
+        relative = ["-"] * 4
+        for build, r in found:
+            if name:
+                value, spread = ratio(r, b0)
+                shown = fmt_ratio(value, spread)
+            else:
+                value, lowest, highest = small.ratio(r["command"], b0["command"])
+                shown = f"{fmt_round_ratio(value, lowest, highest)}, median of {small.count} rounds"
+            relative[build] = f"{value:.4f}"
+            lines.append(f"| {program} | `{cell(r['command'])}` | {fmt_time(r['mean'], sd(r))} "
+                         f"| {'1 (baseline)' if r is b0 else shown} |")
+        chart.append(f"\"{program}{'' if name else ' *'}\" {' '.join(relative)}")
+    (data / "builds.dat").write_text("\n".join(chart) + "\n")
+    note = ROUNDS_NOTE.format(count=small.count, runs=small.runs_per_round)
+    return f"""## Every program's builds side by side
+
+One input per program: the sorting, sequence and matrix programs on inputs large enough for their work to
+dominate, the programs with a fixed small capacity on their sample input from samples/ (given through
+`base/feed` with `hyperfine -N`, so their times are start-up times; marked * in the plot).  b0 is the
+unoptimised build where the program has one, otherwise `-O1` (see CMakeLists.txt for each build's level).
+
+{note}
+
+{chr(10).join(lines)}
+"""
+
+
+# --------------------------------------------------------------------------
+# Plots
+
+def write_series(path, rows):
+    path.write_text("".join(" ".join(f"{v:.9g}" for v in row) + "\n" for row in rows))
+
+
+def sweep_points(m, runs, program):
+    pattern = re.compile(rf"bin/{program} < in/\w+-(\d+)\.in|in/\w+-(\d+)\.in bin/{program}$")
+    points = {}
+    for name in runs:
+        for r in m.run(name):
+            found = pattern.search(r["command"])
+            if found:
+                points[int(found.group(1) or found.group(2))] = (r["mean"], sd(r))
+    return sorted((n, mean, spread) for n, (mean, spread) in points.items())
+
+
+def plots(m, work, bench, h):
+    data = work / "data"
+    quick = sweep_points(m, ["sweep-sorts", "sort10M"], "quick_sort_b2")
+    heap = sweep_points(m, ["sweep-sorts", "sort10M"], "heap_sort_b2")
+    record = sweep_points(m, ["sweep-record"], "record_sort_b2")
+    for name, points in (("quick", quick), ("heap", heap), ("record", record)):
+        write_series(data / f"sort-{name}.dat", points)
+    floor = pooled([r for name in m.runs if name.startswith("startup-") for r in m.run(name)
+                    if r["command"] == "base/feed samples/array_compare.in base/hello"])["mean"]
+    n_top, t_top, _ = quick[-1]
+    r_top, tr_top, _ = record[-1]
+    sorts = {"floor": floor, "nlogn": t_top / (n_top * math.log2(n_top)), "square": tr_top / r_top ** 2}
+
+    fib = sweep_points(m, ["sweep-fib"], "fib_recursive_b2")
+    base = fib[0][1]  # the smallest n: start-up alone, its calls take microseconds
+    compute = [(n, t - base) for n, t, _ in fib if t - base > 0]
+    write_series(data / "fib.dat", [(n, t, s, t - base) for n, t, s in fib])
+    fitted = [(n, math.log(t)) for n, t in compute if t >= 0.002]
+    mean_n = sum(n for n, _ in fitted) / len(fitted)
+    mean_y = sum(y for _, y in fitted) / len(fitted)
+    slope = (sum((n - mean_n) * (y - mean_y) for n, y in fitted) / sum((n - mean_n) ** 2 for n, _ in fitted))
+    intercept = mean_y - slope * mean_n
+    factor = math.exp(slope)
+    h.add(f"`fib_recursive_b2`: growth of the time per unit of n (fit over n = {fitted[0][0]}..{fitted[-1][0]})",
+          f"× {factor:.3f}", "about 1.618", abs(factor - 1.618) < 0.05)
+
+    size = int(m.facts["count_bytes"])
+    seq_size = int(m.facts["seq_bytes"])
+    throughput = []
+    for r in m.run("count"):
+        label = re.sub(r"^(bin|base)/|(?<=pipe_writer) \d+| < in/n-50000000.in", "", r["command"])
+        bytes_out = seq_size if "seq" in r["command"] else size
+        throughput.append(f"\"{label}\" {bytes_out / r['mean'] / 1e6:.1f}")
+    (data / "throughput.dat").write_text("\n".join(throughput) + "\n")
+    limit = size / m.pick("count", "pipe_writer")["mean"] / 1e6
+
+    terminal = m.facts["gnuplot_terminal"]
+    out = bench / "plots"
+    out.mkdir(exist_ok=True)
+    settings = {
+        "sorts": {**sorts},
+        "fib_recursive": {"fit_a": intercept, "fit_b": slope, "fit_from": fitted[0][0],
+                          "fit_title": f"'fit over n = {fitted[0][0]}..{fitted[-1][0]}: × {factor:.3f} per step'"},
+        "count_down_up": {"limit": limit},
+        "builds": {},
+    }
+    for plot, variables in settings.items():
+        assignments = "".join(f"{k}={v}; " for k, v in variables.items())
+        setup = (f"set terminal {terminal} size 1000,640 font ',11'; set output '{out / (plot + '.png')}'; "
+                 f"data='{data}'; {assignments}")
+        subprocess.run(["gnuplot", "-e", setup, str(bench / "gnuplot" / f"{plot}.gp")], check=True)
+    return settings
+
+
+# --------------------------------------------------------------------------
+
+def main():
+    work, bench = Path(sys.argv[1]), Path(sys.argv[2])
+    (work / "data").mkdir(exist_ok=True)
+    m = Measurements(work)
+    h = Headlines()
+    sections = [reader_writer(m, h), startup(m, h), sorting(m, h), killer(m, h), record_sort(m, h),
+                count_down_up(m, h), fib_loop(m, h), fib_recursive(m, h), matrix(m, h),
+                builds(m, h, work / "data")]
+    plots(m, work, bench, h)
+    f = m.facts
+    header = f"""# Benchmark results
+
+Measured {f['date']} by `bench/run`{' in full mode (BENCH_FULL=1)' if f['full'] == '1' else ''}, which took
+{f['elapsed']} in all.
+
+- Machine: {f['nproc']} processors, {f['cpu']}, {f['memory']} of memory; {f['kernel']}
+- Load average (1, 5, 15 minutes): {f['load']}.  Other work on the machine during the run slows the
+  measurements and widens their spread.
+- Compiler: {f['compiler']}; hyperfine {f['hyperfine']}; gnuplot {f['gnuplot']}
+- Programs: build/release/bin from the `release` preset.  Commands run in build/bench, where `bin` is
+  build/release/bin, `base` holds the baselines built from bench/src and `in` the generated inputs.
+
+Every time is a whole process, measured with hyperfine: the mean ± standard deviation over the runs.  A
+ratio is a quotient of two mean times measured side by side in the same hyperfine run; its spread comes
+from the two standard deviations.  In the tables the ratio is the command's time over the baseline's, so
+below 1 is faster; the headline figures state each ratio in the direction of its target.
+
+## Headline figures
+
+{h.markdown()}
+
+Plots: [sorting times](plots/sorts.png), [fib_recursive](plots/fib_recursive.png),
+[count_down_up throughput](plots/count_down_up.png), [builds side by side](plots/builds.png).
+"""
+    plots_section = """## Plots
+
+![Sorting time against input size](plots/sorts.png)
+
+![fib_recursive time against n](plots/fib_recursive.png)
+
+![count_down_up throughput](plots/count_down_up.png)
+
+![Each program's builds](plots/builds.png)
+"""
+    (bench / "results.md").write_text("\n".join([header, *sections, plots_section]))
+
+
+if __name__ == "__main__":
+    main()
