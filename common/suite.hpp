@@ -54,8 +54,8 @@ using HeapArray = std::unique_ptr<T[], FreeDeleter>;
 // refuses it, or when its size in bytes does not fit in a size_t.  The size
 // is computed in 64 bits, so a block never holds fewer than `count` elements.
 template <class T>
-    requires std::is_trivially_copyable_v<T>
-HeapArray<T> allocate_array(std::uint64_t count) noexcept {
+requires std::is_trivially_copyable_v<T> HeapArray<T> allocate_array(std::uint64_t count)
+noexcept {
     if (count > SIZE_MAX / sizeof(T)) return nullptr;
     const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(T);
     return HeapArray<T>(static_cast<T*>(std::malloc(bytes == 0 ? 1 : bytes)));
@@ -193,9 +193,7 @@ private:
         return letter < 6 ? letter + 10 : 16;
     }
 
-    static constexpr bool is_white_space(unsigned char c) noexcept {
-        return c == ' ' || (c >= '\t' && c <= '\r');
-    }
+    static constexpr bool is_white_space(unsigned char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
     // The input buffer always ends in a '\0' that no rule accepts, so the
     // scanning loops below need no bounds check: they stop at the end and

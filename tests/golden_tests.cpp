@@ -66,5 +66,4 @@ TEST_P(Golden, EveryCaseMatchesByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(Dialogues, Golden, testing::ValuesIn(support::all_executables()), build_name);
 
-
 }  // namespace

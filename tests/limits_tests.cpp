@@ -44,8 +44,11 @@ TEST_P(BlockRefused, TakesTheRefusalPath) {
     options.address_space_limit = 64 * mebibyte;
     for (const auto& [name, expected] : cases) {
         if (name != program) continue;
-        const std::string count = program == "matrix_product" ? "10000" : program == "record_sort" ? "40000000" : "100000000";
-        const support::Outcome outcome = support::run_program(support::executable_path(executable), count + " 1 2 3\n", options);
+        const std::string count = program == "matrix_product" ? "10000"
+                                  : program == "record_sort"  ? "40000000"
+                                                              : "100000000";
+        const support::Outcome outcome =
+            support::run_program(support::executable_path(executable), count + " 1 2 3\n", options);
         EXPECT_EQ(outcome.signal, 0);
         EXPECT_EQ(outcome.exit_code, 255);
         EXPECT_EQ(outcome.out, expected);
@@ -54,7 +57,8 @@ TEST_P(BlockRefused, TakesTheRefusalPath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, BlockRefused,
-                         testing::ValuesIn(builds_of({"quick_sort", "heap_sort", "record_sort", "matrix_product", "fib_table"})),
+                         testing::ValuesIn(builds_of({"quick_sort", "heap_sort", "record_sort", "matrix_product",
+                                                      "fib_table"})),
                          build_name);
 
 // Values that make the middle element of every range the largest of it, so

@@ -101,8 +101,7 @@ const std::map<std::string, Script>& scripts() {
         {"fib_loop", {{"please enter nr: ", "10\n"}}},
         {"fib_recursive", {{"please enter nr: ", "10\n"}}},
         {"factorials", {{"please enter two numbers:\n", "5 6\n"}}},
-        {"complex_product",
-         {{"please enter the real and imagnary part: \n", "1 2\n"}, {"and again: \n", "3 4\n"}}},
+        {"complex_product", {{"please enter the real and imagnary part: \n", "1 2\n"}, {"and again: \n", "3 4\n"}}},
         {"number_game", {{"please insert a positive number\n", "7\n"}}},
     };
     return all;
@@ -124,7 +123,8 @@ TEST_P(PromptingProgram, ShowsEachPromptBeforeWaitingForTheAnswer) {
     support::Dialogue dialogue(support::executable_path(GetParam()));
     for (const auto& [prompt, answer] : script) {
         ASSERT_TRUE(dialogue.wait_for_output_ending(prompt, 20s))
-            << "still waiting for \"" << prompt << "\"; seen so far:\n" << dialogue.output();
+            << "still waiting for \"" << prompt << "\"; seen so far:\n"
+            << dialogue.output();
         dialogue.send(answer);
         typed += answer;
     }

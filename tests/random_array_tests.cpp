@@ -13,17 +13,17 @@
 #include <string_view>
 #include <vector>
 
-#include "process.hpp"
 #include "model_check.hpp"
+#include "process.hpp"
 #include "random_input.hpp"
 
 namespace {
 
-using support::RandomInput;
-using support::wrap32;
-using support::Expected;
-using support::Typist;
 using support::cat;
+using support::Expected;
+using support::RandomInput;
+using support::Typist;
+using support::wrap32;
 
 // A count around the clamp, at times any value at all.
 std::int32_t typed_count(RandomInput& random) { return random.chance(0.9) ? random.between(-3, 20) : random.value(); }
@@ -116,9 +116,8 @@ Expected matrix_product(RandomInput& random, Typist& typist) {
     const std::vector<std::int32_t> got = typist.numbers(wanted, 2 * n * n);
     const auto middle = got.begin() + static_cast<std::ptrdiff_t>(n * n);
     const Matrix a(got.begin(), middle), b(middle, got.end());
-    return {cat("please enter the dimension: \n",
-                "please enter the ", dimension, " * ", dimension, " elements of a: \n",
-                "please enter the ", dimension, " * ", dimension, " elements of b: \n",
+    return {cat("please enter the dimension: \n", "please enter the ", dimension, " * ", dimension,
+                " elements of a: \n", "please enter the ", dimension, " * ", dimension, " elements of b: \n",
                 "a * b is:\n", product(a, b, n), "b * a is:\n", product(b, a, n))};
 }
 

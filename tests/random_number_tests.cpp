@@ -13,17 +13,17 @@
 #include <string_view>
 #include <vector>
 
-#include "process.hpp"
 #include "model_check.hpp"
+#include "process.hpp"
 #include "random_input.hpp"
 
 namespace {
 
-using support::RandomInput;
-using support::wrap32;
-using support::Expected;
-using support::Typist;
 using support::cat;
+using support::Expected;
+using support::RandomInput;
+using support::Typist;
+using support::wrap32;
 
 // F(n) modulo 2^32 for n of 0 and more.
 std::int32_t fibonacci(std::int32_t n) {

@@ -13,16 +13,16 @@
 #include <string_view>
 #include <vector>
 
-#include "process.hpp"
 #include "model_check.hpp"
+#include "process.hpp"
 #include "random_input.hpp"
 
 namespace {
 
-using support::RandomInput;
-using support::Expected;
-using support::Typist;
 using support::cat;
+using support::Expected;
+using support::RandomInput;
+using support::Typist;
 
 // A list of `length` numbers: at times with many ties, already in order,
 // reversed or all equal.

@@ -36,8 +36,10 @@ public:
     std::vector<std::int32_t> numbers(const std::vector<std::int32_t>& values, std::size_t reads) {
         std::vector<std::int32_t> got;
         for (std::size_t i = 0; i < values.size(); ++i) {
-            if (i < reads) got.push_back(number(values[i]));
-            else surplus(values[i]);
+            if (i < reads)
+                got.push_back(number(values[i]));
+            else
+                surplus(values[i]);
         }
         return got;
     }
@@ -112,8 +114,8 @@ inline std::string build_name(const testing::TestParamInfo<std::string>& info) {
 }  // namespace support
 
 // One test per program, instantiated once for each of its builds.
-#define RANDOM_DIALOGUES(Suite, program, seed, reads, model)                             \
-    class Suite : public testing::TestWithParam<std::string> {};                       \
+#define RANDOM_DIALOGUES(Suite, program, seed, reads, model)                                     \
+    class Suite : public testing::TestWithParam<std::string> {};                                 \
     TEST_P(Suite, AgreesWithModel) { support::check_dialogues(GetParam(), seed, reads, model); } \
-    GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Suite);                               \
+    GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Suite);                                        \
     INSTANTIATE_TEST_SUITE_P(Random, Suite, testing::ValuesIn(support::builds_of(program)), support::build_name)

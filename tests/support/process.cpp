@@ -44,17 +44,13 @@ void set_limit(int resource, std::optional<std::uint64_t> bytes) {
     ::dup2(input, STDIN_FILENO);
     switch (options.output) {
         case OutputTarget::pipe:
-        case OutputTarget::pipe_read_once:
-            ::dup2(output, STDOUT_FILENO);
-            break;
+        case OutputTarget::pipe_read_once: ::dup2(output, STDOUT_FILENO); break;
         case OutputTarget::dev_full: {
             const int full = ::open("/dev/full", O_WRONLY);
             ::dup2(full, STDOUT_FILENO);
             break;
         }
-        case OutputTarget::closed:
-            ::close(STDOUT_FILENO);
-            break;
+        case OutputTarget::closed: ::close(STDOUT_FILENO); break;
     }
     ::dup2(error, STDERR_FILENO);
     ::signal(SIGPIPE, SIG_DFL);

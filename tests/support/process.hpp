@@ -14,15 +14,15 @@
 namespace support {
 
 enum class OutputTarget {
-    pipe,       // captured into Outcome::out
-    dev_full,   // every write fails with ENOSPC
-    closed,     // descriptor 1 is not open
+    pipe,            // captured into Outcome::out
+    dev_full,        // every write fails with ENOSPC
+    closed,          // descriptor 1 is not open
     pipe_read_once,  // a pipe whose reader takes a single byte and then goes away
 };
 
 struct RunOptions {
     std::optional<std::uint64_t> address_space_limit;  // bytes, as ulimit -v
-    std::optional<std::uint64_t> stack_limit;           // bytes, as ulimit -s
+    std::optional<std::uint64_t> stack_limit;          // bytes, as ulimit -s
     OutputTarget output = OutputTarget::pipe;
     std::chrono::seconds timeout{120};
 };
@@ -30,8 +30,8 @@ struct RunOptions {
 struct Outcome {
     std::string out;
     std::string err;
-    int exit_code = -1;     // valid when signal == 0
-    int signal = 0;         // the signal that ended the process, if any
+    int exit_code = -1;  // valid when signal == 0
+    int signal = 0;      // the signal that ended the process, if any
     bool timed_out = false;
 };
 

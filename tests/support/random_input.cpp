@@ -27,28 +27,21 @@ std::int32_t RandomInput::value() {
 
 std::string RandomInput::spell(std::int32_t value) {
     const bool negative = value < 0;
-    const std::uint32_t magnitude = negative ? 0U - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    const std::uint32_t magnitude =
+        negative ? 0U - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
     std::string sign = negative ? "-" : (chance(0.2) ? "+" : "");
     char digits[64];
     switch (between(0, 6)) {
-        case 0:
-            std::snprintf(digits, sizeof digits, "0x%x", magnitude);
-            break;
-        case 1:
-            std::snprintf(digits, sizeof digits, "0X%X", magnitude);
-            break;
-        case 2:
-            std::snprintf(digits, sizeof digits, "0%o", magnitude);
-            break;
+        case 0: std::snprintf(digits, sizeof digits, "0x%x", magnitude); break;
+        case 1: std::snprintf(digits, sizeof digits, "0X%X", magnitude); break;
+        case 2: std::snprintf(digits, sizeof digits, "0%o", magnitude); break;
         case 3: {
             // The same value plus a multiple of 2^32, which reads back the same.
             const std::uint64_t wide = magnitude + (std::uint64_t{1} << 32) * static_cast<std::uint64_t>(between(1, 3));
             std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(wide));
             break;
         }
-        default:
-            std::snprintf(digits, sizeof digits, "%u", magnitude);
-            break;
+        default: std::snprintf(digits, sizeof digits, "%u", magnitude); break;
     }
     return sign + digits;
 }
