@@ -51,6 +51,14 @@ void set_limit(int resource, std::optional<std::uint64_t> bytes) {
             break;
         }
         case OutputTarget::closed: ::close(STDOUT_FILENO); break;
+        case OutputTarget::reader_gone: {
+            int gone[2];
+            if (::pipe(gone) == 0) {
+                ::close(gone[0]);
+                ::dup2(gone[1], STDOUT_FILENO);
+            }
+            break;
+        }
     }
     ::dup2(error, STDERR_FILENO);
     ::signal(SIGPIPE, SIG_DFL);

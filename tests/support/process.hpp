@@ -18,6 +18,7 @@ enum class OutputTarget {
     dev_full,        // every write fails with ENOSPC
     closed,          // descriptor 1 is not open
     pipe_read_once,  // a pipe whose reader takes a single byte and then goes away
+    reader_gone,     // a pipe whose reader has gone before the program starts
 };
 
 struct RunOptions {
