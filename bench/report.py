@@ -78,18 +78,24 @@ def scale_of(seconds):
     return "µs", 1e-6
 
 
+def fmt_number(value, digits):
+    """`value` to `digits` significant digits, never in exponent form."""
+    if value >= 10 ** digits:
+        return f"{value:.0f}"
+    return f"{value:.{digits}g}"
+
+
 def fmt_time(seconds, spread=None):
     unit, scale = scale_of(seconds)
-    text = f"{seconds / scale:.3g}"
+    text = fmt_number(seconds / scale, 3)
     if spread is not None:
-        text += f" ± {spread / scale:.2g}"
+        text += f" ± {fmt_number(spread / scale, 2)}"
     return f"{text} {unit}"
 
 
 def fmt_ratio(value, spread=None):
-    digits = 3 if value < 100 else 4
-    text = f"{value:.{digits}g}"
-    return text + (f" ± {spread:.2g}" if spread is not None else "")
+    text = fmt_number(value, 3 if value < 100 else 4)
+    return text + (f" ± {fmt_number(spread, 2)}" if spread is not None else "")
 
 
 def cell(text):
@@ -296,7 +302,7 @@ nested call, so at most log₂ n calls are active).
 def record_sort(m, h):
     run = m.run("record")
     b2 = m.pick("record", "record_sort_b2")
-    h.add("`record_sort_b2`, 20,000 items", fmt_time(b2["mean"], sd(b2)))
+    h.add("`record_sort_b2`, 20,000 items", f"{fmt_time(b2['mean'], sd(b2))}, median {fmt_time(b2['median'])}")
     return f"""## record_sort with 20,000 items
 
 `in/records-20000.in`: 20,000 items with random months 1 to 12 and years 1900 to 2099.  The sort is a bubble
@@ -337,8 +343,19 @@ prebuilt 64 KiB block, which shows how fast the pipe into `wc -c` can go at all.
 {chr(10).join(rows)}
 
 Into the pipe, `count_down_up_b2` takes {fmt_ratio(value, spread)} times the time of the writer of the
-prebuilt buffer, the pipe's own limit.
+prebuilt buffer, the pipe's own limit.  {pipe_note(b2_pipe, writer)}
 """
+
+
+def pipe_note(program, writer):
+    """What the ratio of a program's time to the prebuilt buffer's writer's shows."""
+    if program["mean"] >= writer["mean"]:
+        return ""
+    return (f"That the program is the faster one shows that the writer, which does nothing between its writes,"
+            f" does not reach the limit either: its pipeline spends {fmt_time(writer['system'])} of system time"
+            f" against {fmt_time(program['system'])} with `count_down_up_b2` (hyperfine's means, writer and"
+            f" `wc` together), probably because a writer that keeps the pipe full makes the two processes"
+            f" sleep and wake each other more often.")
 
 
 def fib_loop(m, h):
@@ -348,7 +365,8 @@ def fib_loop(m, h):
     per_step = b2["mean"] / steps
     mhz = float(m.facts["cpu_mhz"] or 0)
     cycles = f", {per_step * mhz * 1e6:.2f} cycles per step at the nominal {mhz:.0f} MHz" if mhz else ""
-    h.add("`fib_loop_b2`, n = 2147483647", f"{fmt_time(b2['mean'], sd(b2))} ({per_step * 1e9:.3f} ns per step)")
+    h.add("`fib_loop_b2`, n = 2147483647", f"{fmt_time(b2['mean'], sd(b2))}, median {fmt_time(b2['median'])} "
+          f"({per_step * 1e9:.3f} ns per step)")
     return f"""## fib_loop with n = 2147483647
 
 The output line: `{m.facts['fib_loop_output']}`.  The loop makes 2,147,483,647 steps, each one wrap-around
@@ -463,16 +481,16 @@ def plots(m, work, bench, h):
     record = sweep_points(m, ["sweep-record"], "record_sort_b2")
     for name, points in (("quick", quick), ("heap", heap), ("record", record)):
         write_series(data / f"sort-{name}.dat", points)
-    floor = pooled([r for name in m.runs if name.startswith("startup-") for r in m.run(name)
-                    if r["command"] == "base/feed samples/array_compare.in base/hello"])["mean"]
     n_top, t_top, _ = quick[-1]
     r_top, tr_top, _ = record[-1]
-    sorts = {"floor": floor, "nlogn": t_top / (n_top * math.log2(n_top)), "square": tr_top / r_top ** 2}
+    sorts = {"nlogn": t_top / (n_top * math.log2(n_top)), "square": tr_top / r_top ** 2}
 
     fib = sweep_points(m, ["sweep-fib"], "fib_recursive_b2")
-    base = fib[0][1]  # the smallest n: start-up alone, its calls take microseconds
-    compute = [(n, t - base) for n, t, _ in fib if t - base > 0]
-    write_series(data / "fib.dat", [(n, t, s, t - base) for n, t, s in fib])
+    # The three smallest n make at most 57,313 calls, some microseconds: their
+    # time is the start-up.  Less than a tenth of it above is no signal.
+    base = sum(t for _, t, _ in fib[:3]) / 3
+    compute = [(n, t - base) for n, t, _ in fib if t - base > 0.1 * base]
+    write_series(data / "fib.dat", [(n, t, s, t - base if t - base > 0.1 * base else -1) for n, t, s in fib])
     fitted = [(n, math.log(t)) for n, t in compute if t >= 0.002]
     mean_n = sum(n for n, _ in fitted) / len(fitted)
     mean_y = sum(y for _, y in fitted) / len(fitted)
@@ -547,6 +565,10 @@ Plots: [sorting times](plots/sorts.png), [fib_recursive](plots/fib_recursive.png
 [count_down_up throughput](plots/count_down_up.png), [builds side by side](plots/builds.png).
 """
     plots_section = """## Plots
+
+Sorting time against the count of numbers: the points at 10⁷ are those of the comparison with `sort -n`
+(run through a shell), the others come from a sweep without a shell, the input given by `base/feed`.  Below
+about 10⁴ numbers a run is mostly start-up.
 
 ![Sorting time against input size](plots/sorts.png)
 

@@ -11,5 +11,5 @@ set xtics 2
 set grid xtics ytics mytics lc rgb "#dddddd"
 set key top left box opaque
 plot data."/fib.dat" using 1:2:3 with yerrorbars pt 7 title "whole run", \
-     data."/fib.dat" using 1:($4 > 0 ? $4 : 1/0) with points pt 6 ps 1.4 title "less the run at n = 20 (start-up)", \
+     data."/fib.dat" using 1:($4 > 0 ? $4 : 1/0) with points pt 6 ps 1.4 title "less the start-up (the mean of n = 20..22)", \
      (x >= fit_from - 4 ? exp(fit_a + fit_b * x) : 1/0) with lines lw 2 title fit_title

@@ -1,6 +1,6 @@
 # Sorting time against input size, log-log.  Set by report.py: data (the
-# folder of the .dat files), floor (the time of a run that does no work),
-# nlogn and square (the constants of the two guides).
+# folder of the .dat files), nlogn and square (the constants of the two
+# guides).
 set title "Whole-run time of the sorting programs against the count of numbers"
 set xlabel "count of numbers n"
 set ylabel "time per run (s)"
@@ -16,5 +16,4 @@ plot data."/sort-quick.dat" using 1:2:3 with yerrorlines lw 2 pt 7 title "quick\
      data."/sort-heap.dat" using 1:2:3 with yerrorlines lw 2 pt 5 title "heap\\_sort\\_b2", \
      data."/sort-record.dat" using 1:2:3 with yerrorlines lw 2 pt 9 title "record\\_sort\\_b2 (bubble sort)", \
      nlogn * x * log(x) / log(2) with lines dt 2 lw 1.5 lc rgb "#444444" title "∝ n log n, through quick\\_sort at 10^7", \
-     (x <= 1e5 ? square * x * x : 1/0) with lines dt 4 lw 1.5 lc rgb "#aa0000" title "∝ n^2, through record\\_sort at 2·10^4", \
-     floor with lines dt 3 lc rgb "#888888" title "start-up of a program that does nothing"
+     (x <= 1e5 ? square * x * x : 1/0) with lines dt 4 lw 1.5 lc rgb "#aa0000" title "∝ n^2, through record\\_sort at 2·10^4"
