@@ -105,6 +105,17 @@ class Console {
 public:
     explicit Console(int input_fd = STDIN_FILENO, int output_fd = STDOUT_FILENO) noexcept
         : input_fd_(input_fd), output_fd_(output_fd) {
+        // The buffers come from the heap, so that a program needs next to
+        // no stack; should the heap refuse them, small ones inside the
+        // console serve instead.
+        input_block_ = allocate_array<unsigned char>(block_capacity + 1);
+        output_block_ = allocate_array<char>(block_capacity);
+        if (input_block_ && output_block_) {
+            input_ = input_block_.get();
+            output_ = output_block_.get();
+            capacity_ = block_capacity;
+        }
+        next_ = end_ = input_;
         input_[0] = '\0';
     }
     ~Console() { flush(); }
@@ -157,10 +168,11 @@ public:
     // Writes `text` as it stands, with no "%i" in it replaced.
     void write(std::string_view text) noexcept { put_text(text); }
 
-    // Room for `size` bytes straight in the output buffer, for code that
-    // formats in place; commit() then keeps the first bytes written there.
+    // Room for `size` bytes (at most 256) straight in the output buffer, for
+    // code that formats in place; commit() then keeps the first bytes
+    // written there.
     char* reserve(std::size_t size) noexcept {
-        if (output_capacity - pending_ < size) flush();
+        if (capacity_ - pending_ < size) flush();
         return output_ + pending_;
     }
     void commit(std::size_t length) noexcept { pending_ += length; }
@@ -182,8 +194,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t input_capacity = std::size_t{1} << 16;
-    static constexpr std::size_t output_capacity = std::size_t{1} << 16;
+    static constexpr std::size_t block_capacity = std::size_t{1} << 16;
+    static constexpr std::size_t spare_capacity = 256;
     static constexpr std::size_t longest_number = 11;  // "-2147483648"
 
     static constexpr unsigned digit_value(unsigned char c) noexcept {
@@ -228,7 +240,7 @@ private:
         if (at_end_) return false;
         flush();
         ssize_t got;
-        while ((got = ::read(input_fd_, input_, input_capacity)) < 0) {
+        while ((got = ::read(input_fd_, input_, capacity_)) < 0) {
             if (errno == EAGAIN) {
                 wait_for(input_fd_, POLLIN);
             } else if (errno != EINTR) {
@@ -246,8 +258,8 @@ private:
     }
 
     void put_text(std::string_view text) noexcept {
-        while (text.size() > output_capacity - pending_) {
-            const std::size_t part = output_capacity - pending_;
+        while (text.size() > capacity_ - pending_) {
+            const std::size_t part = capacity_ - pending_;
             std::memcpy(output_ + pending_, text.data(), part);
             pending_ += part;
             text.remove_prefix(part);
@@ -258,7 +270,7 @@ private:
     }
 
     void put_number(std::int32_t number) noexcept {
-        if (output_capacity - pending_ < longest_number) flush();
+        if (capacity_ - pending_ < longest_number) flush();
         char* const start = output_ + pending_;
         pending_ += static_cast<std::size_t>(std::to_chars(start, start + longest_number, number).ptr - start);
     }
@@ -278,11 +290,16 @@ private:
     int output_fd_;
     bool at_end_ = false;
     bool exhausted_ = false;
-    unsigned char input_[input_capacity + 1];
-    unsigned char* next_ = input_;
-    unsigned char* end_ = input_;
+    HeapArray<unsigned char> input_block_;
+    HeapArray<char> output_block_;
+    unsigned char spare_input_[spare_capacity + 1];
+    char spare_output_[spare_capacity];
+    std::size_t capacity_ = spare_capacity;  // of each buffer
+    unsigned char* input_ = spare_input_;    // with room for a '\0' behind
+    char* output_ = spare_output_;
+    unsigned char* next_;
+    unsigned char* end_;
     std::size_t pending_ = 0;
-    char output_[output_capacity];
 };
 
 }  // namespace suite

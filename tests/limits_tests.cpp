@@ -2,13 +2,17 @@
 // that would nest calls deeper than a small stack holds.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "process.hpp"
+#include "suite_programs.hpp"
 
 namespace {
 
@@ -120,5 +124,37 @@ TEST_P(ChainBeyondTheStack, FibRecursiveGivesTheValueWithoutCrashing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, ChainBeyondTheStack, testing::ValuesIn(builds_of({"fib_recursive"})), build_name);
+
+TEST(UnlimitedStack, FibRecursiveStillKnowsWhereMemoryEnds) {
+    if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit";
+    support::RunOptions options;
+    options.stack_limit = RLIM_INFINITY;
+    options.address_space_limit = 2048 * mebibyte;
+    for (const std::string& executable : support::builds_of("fib_recursive")) {
+        const support::Outcome outcome =
+            support::run_program(support::executable_path(executable), "2147483647", options);
+        EXPECT_EQ(outcome.signal, 0) << executable;
+        EXPECT_EQ(outcome.out, "please enter nr: the 2147483647th fibonacci number is -1070270179\n") << executable;
+    }
+}
+
+// The console keeps its buffers on the heap: every program runs on a stack
+// as small as a plain C program needs.
+TEST(SmallStack, EveryProgramRunsItsSampleOn64KiB) {
+    if (support::sanitized_build()) GTEST_SKIP() << "sanitizer instrumentation needs stack of its own";
+    support::RunOptions options;
+    options.stack_limit = 64 * 1024;
+    for (const std::string& executable : support::all_executables()) {
+        const std::string sample =
+            std::string(suite_programs::samples_dir) + "/" + executable.substr(0, executable.rfind("_b")) + ".in";
+        std::ifstream file(sample, std::ios::binary);
+        const std::string input((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::string path = support::executable_path(executable);
+        const support::Outcome limited = support::run_program(path, input, options);
+        EXPECT_EQ(limited.signal, 0) << executable;
+        EXPECT_EQ(limited.exit_code, 0) << executable;
+        EXPECT_EQ(limited.out, support::run_program(path, input).out) << executable;
+    }
+}
 
 }  // namespace
