@@ -270,8 +270,9 @@ def main():
 
     os.environ["ASAN_OPTIONS"] = "allocator_may_return_null=1:max_allocation_size_mb=512:detect_leaks=1"
     os.environ["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1"
-    soft, hard = resource.getrlimit(resource.RLIMIT_STACK)
-    resource.setrlimit(resource.RLIMIT_STACK, (STACK_LIMIT if hard == resource.RLIM_INFINITY else min(STACK_LIMIT, hard), hard))
+    _, hard = resource.getrlimit(resource.RLIMIT_STACK)
+    stack = STACK_LIMIT if hard == resource.RLIM_INFINITY else min(STACK_LIMIT, hard)
+    resource.setrlimit(resource.RLIMIT_STACK, (stack, hard))
     programs = find_programs(options.bin)
     if not programs:
         sys.exit(f"programs.py: no executables in {options.bin}")
@@ -284,7 +285,7 @@ def main():
         deadline = time.monotonic() + options.duration
         indices = itertools.takewhile(lambda _: time.monotonic() < deadline, itertools.count())
 
-    started = time.monotonic()
+    started = next_report = time.monotonic()
     cases = runs = failures = 0
     with concurrent.futures.ThreadPoolExecutor(options.jobs) as pool:
         pending = set()
@@ -304,7 +305,11 @@ def main():
                 if problems:
                     failures += 1
                     base = save_failure(options.failures, options.bin, options.seed, index, program, data, problems)
-                    print(f"FAILED {program} case {index}: {problems[0].splitlines()[0]} (saved as {base}.*)", flush=True)
+                    print(f"FAILED {program} case {index}: {problems[0].splitlines()[0]} (saved as {base}.*)",
+                          flush=True)
+            if time.monotonic() >= next_report + 300:
+                next_report = time.monotonic()
+                print(f"programs.py: {cases} cases so far, {failures} failed", flush=True)
 
     print(f"programs.py: seed {options.seed}, {cases} cases, {runs} runs of {sum(map(len, programs.values()))} "
           f"executables in {time.monotonic() - started:.0f} s, {failures} failed")
