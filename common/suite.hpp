@@ -165,9 +165,6 @@ public:
         put_text(format.piece(index));
     }
 
-    // Writes `text` as it stands, with no "%i" in it replaced.
-    void write(std::string_view text) noexcept { put_text(text); }
-
     // Room for `size` bytes (at most 256) straight in the output buffer, for
     // code that formats in place; commit() then keeps the first bytes
     // written there.

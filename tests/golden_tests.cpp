@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,15 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::string program_of(const std::string& executable) { return executable.substr(0, executable.rfind("_b")); }
 
 // The inputs of one program's cases, in name order.
 std::vector<fs::path> golden_inputs(const std::string& program) {
@@ -45,7 +34,7 @@ class Golden : public testing::TestWithParam<std::string> {};
 
 TEST_P(Golden, EveryCaseMatchesByteForByte) {
     const std::string& executable = GetParam();
-    const std::vector<fs::path> inputs = golden_inputs(program_of(executable));
+    const std::vector<fs::path> inputs = golden_inputs(support::program_of(executable));
     ASSERT_FALSE(inputs.empty());
     for (const fs::path& input : inputs) {
         SCOPED_TRACE(executable + " < " + input.string());
@@ -53,12 +42,13 @@ TEST_P(Golden, EveryCaseMatchesByteForByte) {
         expected_out.replace_extension(".out");
         fs::path status_file = input;
         status_file.replace_extension(".status");
-        const int expected_status = fs::exists(status_file) ? std::stoi(slurp(status_file)) : 0;
+        const int expected_status = fs::exists(status_file) ? std::stoi(support::read_file(status_file)) : 0;
 
-        const support::Outcome outcome = support::run_program(support::executable_path(executable), slurp(input));
+        const support::Outcome outcome =
+            support::run_program(support::executable_path(executable), support::read_file(input));
         ASSERT_FALSE(outcome.timed_out);
         ASSERT_EQ(outcome.signal, 0);
-        EXPECT_EQ(outcome.out, slurp(expected_out));
+        EXPECT_EQ(outcome.out, support::read_file(expected_out));
         EXPECT_EQ(outcome.exit_code, expected_status);
         EXPECT_EQ(outcome.err, "");
     }

@@ -7,9 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,14 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string program_of(const std::string& executable) { return executable.substr(0, executable.rfind("_b")); }
-
-std::string sample_input(const std::string& executable) {
-    std::ifstream file(fs::path(suite_programs::samples_dir) / (program_of(executable) + ".in"), std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using support::program_of;
+using support::sample_input;
 
 std::string test_name(const testing::TestParamInfo<std::string>& info) { return info.param; }
 
@@ -66,11 +58,9 @@ TEST_P(EveryProgram, AReaderThatHasGoneEndsTheRunQuietly) {
 
 TEST_P(EveryProgram, LoadsNothingButTheCLibrary) {
     if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime brings its own libraries";
-    std::ifstream file(path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    EXPECT_EQ(bytes.str().find("libstdc++"), std::string::npos);
-    EXPECT_EQ(bytes.str().find("libm.so"), std::string::npos);
+    const std::string bytes = support::read_file(path());
+    EXPECT_EQ(bytes.find("libstdc++"), std::string::npos);
+    EXPECT_EQ(bytes.find("libm.so"), std::string::npos);
 }
 
 // As "| head -c 1": the reader takes the first byte of a long output and

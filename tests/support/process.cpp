@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -204,6 +206,21 @@ Outcome Dialogue::finish(std::chrono::milliseconds timeout) {
     record_status(status, outcome);
     outcome.out = seen_;
     return outcome;
+}
+
+std::string program_of(std::string_view executable) {
+    return std::string(executable.substr(0, executable.rfind("_b")));
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string sample_input(std::string_view executable) {
+    return read_file(std::string(suite_programs::samples_dir) + "/" + program_of(executable) + ".in");
 }
 
 std::string executable_path(std::string_view executable) {

@@ -65,6 +65,13 @@ private:
     std::string seen_;
 };
 
+// The program an executable is a build of: "quick_sort" for "quick_sort_b2".
+std::string program_of(std::string_view executable);
+// The whole content of a file, byte for byte.
+std::string read_file(const std::string& path);
+// The sample input of the program an executable is a build of.
+std::string sample_input(std::string_view executable);
+
 // Full paths of the built executables.
 std::string executable_path(std::string_view executable);
 // "<program>_b0", "<program>_b1", ... as built.
