@@ -5,14 +5,11 @@
 #include <sys/resource.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "process.hpp"
-#include "suite_programs.hpp"
 
 namespace {
 
@@ -35,7 +32,7 @@ class BlockRefused : public testing::TestWithParam<std::string> {};
 TEST_P(BlockRefused, TakesTheRefusalPath) {
     if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit";
     const std::string& executable = GetParam();
-    const std::string program = executable.substr(0, executable.rfind("_b"));
+    const std::string program = support::program_of(executable);
     // Each input asks for about 400 MB; the limit allows 64 MiB in all.
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"quick_sort", ""},
@@ -145,10 +142,7 @@ TEST(SmallStack, EveryProgramRunsItsSampleOn64KiB) {
     support::RunOptions options;
     options.stack_limit = 64 * 1024;
     for (const std::string& executable : support::all_executables()) {
-        const std::string sample =
-            std::string(suite_programs::samples_dir) + "/" + executable.substr(0, executable.rfind("_b")) + ".in";
-        std::ifstream file(sample, std::ios::binary);
-        const std::string input((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::string input = support::sample_input(executable);
         const std::string path = support::executable_path(executable);
         const support::Outcome limited = support::run_program(path, input, options);
         EXPECT_EQ(limited.signal, 0) << executable;
