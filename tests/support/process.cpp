@@ -92,7 +92,6 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     const pid_t pid = ::fork();
     check(pid >= 0, "fork");
     if (pid == 0) exec_child(path, input_fd, out_pipe[1], err_pipe[1], options);
-    ::close(input_fd);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
 
@@ -129,6 +128,12 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     record_status(status, outcome);
+    // The child shared the file's offset with us.
+    const off_t offset = ::lseek(input_fd, 0, SEEK_CUR);
+    ::close(input_fd);
+    if (offset >= 0 && static_cast<std::size_t>(offset) < input.size()) {
+        outcome.unread_input = std::string(input.substr(static_cast<std::size_t>(offset)));
+    }
     return outcome;
 }
 

@@ -34,6 +34,9 @@ struct Outcome {
     int exit_code = -1;  // valid when signal == 0
     int signal = 0;      // the signal that ended the process, if any
     bool timed_out = false;
+    // What a next reader of the same input file would find: the input from
+    // the offset at which the program left it.
+    std::string unread_input;
 };
 
 // Runs `path` with `input` on standard input and waits for it to end.
