@@ -1,27 +1,71 @@
 #!/usr/bin/env bash
-# Every test of the suite: each preset built with warnings as errors and its
-# tests run (release, sanitizers, clang), the builds of both compilers
-# compared with each other, and a short seeded fuzzing pass.
-#   tests/check.sh [preset ...]     (default: release sanitize clang)
+# Every test of the suite, in one command: installs what the tests need,
+# then builds each preset with warnings as errors and runs its tests
+# (release, sanitizers, clang), compares the builds of both compilers with
+# each other, runs a short seeded fuzzing pass, and last builds the programs
+# for i686, aarch64 and s390x, runs the tests against them under qemu-user
+# and compares each of those builds with the release build.  The time of
+# each phase is printed at the end.
+#   tests/check.sh [preset ...]
+#   (default: release sanitize clang cross-i686 cross-aarch64 cross-s390x)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source tools/ensure_packages.sh
+ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest tmux python3 \
+    g++-i686-linux-gnu g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
+
 presets=("$@")
-((${#presets[@]} > 0)) || presets=(release sanitize clang)
+((${#presets[@]} > 0)) || presets=(release sanitize clang cross-i686 cross-aarch64 cross-s390x)
+
+times=()
+started=$SECONDS
+phase_started=$SECONDS
+phase_done() {
+    times+=("$(printf '%-28s %5d s' "$1" $((SECONDS - phase_started)))")
+    phase_started=$SECONDS
+}
+report_times() {
+    echo "=== time of each phase"
+    printf '%s\n' "${times[@]}" "$(printf '%-28s %5d s' all $((SECONDS - started)))"
+}
+trap report_times EXIT
+
+build_and_test() {
+    echo "=== $1"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+    ctest --preset "$1"
+}
 
 for preset in "${presets[@]}"; do
-    echo "=== $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
-    ctest --preset "$preset"
+    [[ $preset == cross-* ]] && continue
+    build_and_test "$preset"
+    phase_done "$preset"
 done
 
 if [[ -d build/release/bin && -d build/clang/bin ]]; then
     echo "=== every build of every program, from both compilers, alike"
     bash tests/compare_builds.sh build/release/bin build/clang/bin
+    phase_done "compare release, clang"
 fi
 
 if [[ " ${presets[*]} " == *" sanitize "* && -x fuzz/run ]]; then
     echo "=== fuzzing"
     fuzz/run --ci
+    phase_done "fuzzing"
 fi
+
+# The programs of a cross preset are under programs/bin of its build, run
+# behind the emulator its cache names.
+for preset in "${presets[@]}"; do
+    [[ $preset == cross-* ]] || continue
+    build_and_test "$preset"
+    phase_done "$preset"
+    if [[ -d build/release/bin ]]; then
+        echo "=== every build of every program, from $preset and release, alike"
+        runner=$(sed -n 's/^SUITE_RUNNER:STRING=//p' "build/$preset/CMakeCache.txt")
+        bash tests/compare_builds.sh build/release/bin --runner "$runner" "build/$preset/programs/bin"
+        phase_done "compare release, $preset"
+    fi
+done

@@ -2,10 +2,13 @@
 # Drives prompting programs on a real pseudo-terminal under tmux: each
 # answer is typed only once its prompt is on the screen, and the screen is
 # then compared with what a person would see.
-#   terminal_dialogue.sh <folder of the executables>
+#   terminal_dialogue.sh <folder of the executables> [<runner>]
+# A runner, such as "qemu-s390x -L /usr/s390x-linux-gnu", is put in front of
+# each executable.
 set -euo pipefail
 
 bin=$1
+runner=${2:-}
 socket="suite-terminal-$$"
 trap 'tmux -L "$socket" kill-server 2>/dev/null || true' EXIT
 
@@ -26,7 +29,7 @@ wait_for_line() {
 dialogue() {
     local executable=$1 expected=$2
     shift 2
-    tmux -L "$socket" new-session -d -x 100 -y 30 -s dialogue "$bin/$executable; echo \"exit status \$?\"; sleep 60"
+    tmux -L "$socket" new-session -d -x 100 -y 30 -s dialogue "$runner $bin/$executable; echo \"exit status \$?\"; sleep 60"
     while (($# > 0)); do
         wait_for_line "$1"
         tmux -L "$socket" send-keys -t dialogue "$2" Enter

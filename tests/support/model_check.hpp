@@ -95,7 +95,7 @@ template <class Model>
 void check_dialogues(const std::string& executable, std::uint64_t seed, std::int32_t reads, Model model) {
     RandomInput random(seed);
     const std::string path = support::executable_path(executable);
-    const int rounds = support::sanitized_build() ? 60 : 200;
+    const int rounds = support::sanitized_build() || support::emulated() ? 60 : 200;
     for (int round = 0; round < rounds; ++round) {
         Typist typist(random, reads);
         const Expected expected = model(random, typist);

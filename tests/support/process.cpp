@@ -41,8 +41,47 @@ void set_limit(int resource, std::optional<std::uint64_t> bytes) {
     ::setrlimit(resource, &limit);
 }
 
+// What a child executes, made before fork: between fork and exec the child
+// may not allocate. The suite's executables go behind the runner, split on
+// spaces; a finite stack limit is passed on to an emulator as well.
+class Command {
+public:
+    Command(const std::string& path, const RunOptions& options) {
+        if (path.starts_with(std::string(suite_programs::bin_dir) + "/")) words_ = runner_words();
+        words_.push_back(path);
+        const bool stack_size = options.stack_limit && *options.stack_limit != RLIM_INFINITY;
+        if (stack_size) environment_.push_back("QEMU_STACK_SIZE=" + std::to_string(*options.stack_limit));
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            if (!stack_size || !std::string_view(*entry).starts_with("QEMU_STACK_SIZE=")) {
+                environment_.emplace_back(*entry);
+            }
+        }
+        for (std::string& word : words_) argv_.push_back(word.data());
+        for (std::string& entry : environment_) envp_.push_back(entry.data());
+        argv_.push_back(nullptr);
+        envp_.push_back(nullptr);
+    }
+    [[noreturn]] void exec() const {
+        ::execvpe(argv_[0], argv_.data(), envp_.data());
+        ::_exit(127);
+    }
+
+private:
+    static std::vector<std::string> runner_words() {
+        std::vector<std::string> words;
+        std::istringstream runner{std::string(suite_programs::runner)};
+        for (std::string word; runner >> word;) words.push_back(word);
+        return words;
+    }
+
+    std::vector<std::string> words_;
+    std::vector<std::string> environment_;
+    std::vector<char*> argv_;
+    std::vector<char*> envp_;
+};
+
 // In the child between fork and exec: only async-signal-safe calls.
-[[noreturn]] void exec_child(const std::string& path, int input, int output, int error, const RunOptions& options) {
+[[noreturn]] void exec_child(const Command& command, int input, int output, int error, const RunOptions& options) {
     ::dup2(input, STDIN_FILENO);
     switch (options.output) {
         case OutputTarget::pipe:
@@ -66,9 +105,7 @@ void set_limit(int resource, std::optional<std::uint64_t> bytes) {
     ::signal(SIGPIPE, SIG_DFL);
     set_limit(RLIMIT_AS, options.address_space_limit);
     set_limit(RLIMIT_STACK, options.stack_limit);
-    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
-    ::execv(path.c_str(), argv);
-    ::_exit(127);
+    command.exec();
 }
 
 void record_status(int status, Outcome& outcome) {
@@ -89,9 +126,10 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     int err_pipe[2];
     check(::pipe2(out_pipe, O_CLOEXEC) == 0 && ::pipe2(err_pipe, O_CLOEXEC) == 0, "pipe2");
 
+    const Command command(path, options);
     const pid_t pid = ::fork();
     check(pid >= 0, "fork");
-    if (pid == 0) exec_child(path, input_fd, out_pipe[1], err_pipe[1], options);
+    if (pid == 0) exec_child(command, input_fd, out_pipe[1], err_pipe[1], options);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
 
@@ -144,9 +182,10 @@ Dialogue::Dialogue(const std::string& path) {
     int err_pipe[2];
     check(::pipe2(in_pipe, O_CLOEXEC) == 0 && ::pipe2(out_pipe, O_CLOEXEC) == 0 && ::pipe2(err_pipe, O_CLOEXEC) == 0,
           "pipe2");
+    const Command command(path, RunOptions{});
     pid_ = ::fork();
     check(pid_ >= 0, "fork");
-    if (pid_ == 0) exec_child(path, in_pipe[0], out_pipe[1], err_pipe[1], RunOptions{});
+    if (pid_ == 0) exec_child(command, in_pipe[0], out_pipe[1], err_pipe[1], RunOptions{});
     ::close(in_pipe[0]);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
@@ -248,5 +287,15 @@ std::vector<std::string> all_executables() {
 }
 
 bool sanitized_build() { return suite_programs::sanitized; }
+
+bool emulated() { return !suite_programs::runner.empty(); }
+
+unsigned address_bits(std::string_view executable) {
+    const std::string path = executable_path(executable);
+    const std::string header = read_file(path).substr(0, 5);
+    if (header == "\177ELF\001") return 32;
+    if (header == "\177ELF\002") return 64;
+    throw std::runtime_error(path + " is no ELF file of 32 or 64 bits");
+}
 
 }  // namespace support

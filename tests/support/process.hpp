@@ -1,5 +1,8 @@
 // Runs the suite's executables as a user would: bytes on standard input,
-// bytes and exit status back.
+// bytes and exit status back. Where the executables are built for another
+// machine, each is started behind the runner the build was configured with
+// (such as "qemu-s390x -L /usr/s390x-linux-gnu"); helpers the tests build
+// for this machine, such as quick_sort_probe, are started as they are.
 #pragma once
 
 #include <sys/types.h>
@@ -23,7 +26,10 @@ enum class OutputTarget {
 
 struct RunOptions {
     std::optional<std::uint64_t> address_space_limit;  // bytes, as ulimit -v
-    std::optional<std::uint64_t> stack_limit;          // bytes, as ulimit -s
+    // Bytes, as ulimit -s. A finite limit is also passed on as
+    // QEMU_STACK_SIZE: an emulator gives the program a stack of its own
+    // size otherwise, whatever limit the program sees through getrlimit.
+    std::optional<std::uint64_t> stack_limit;
     OutputTarget output = OutputTarget::pipe;
     std::chrono::seconds timeout{120};
 };
@@ -39,7 +45,8 @@ struct Outcome {
     std::string unread_input;
 };
 
-// Runs `path` with `input` on standard input and waits for it to end.
+// Runs `path` with `input` on standard input and waits for it to end;
+// behind the runner when `path` is in the folder of the suite's executables.
 Outcome run_program(const std::string& path, std::string_view input, const RunOptions& options = {});
 
 // A program driven through pipes, answer by answer, as a person at a
@@ -84,5 +91,11 @@ std::vector<std::string> all_executables();
 // True when the executables carry AddressSanitizer, which reserves more
 // address space than any small ulimit -v allows.
 bool sanitized_build();
+// True when the executables run behind a runner, an emulator for another
+// machine: resource limits then bind the emulator as well as the program.
+bool emulated();
+// 32 or 64: the width of addresses of the machine an executable is built
+// for, from the class byte of its ELF header.
+unsigned address_bits(std::string_view executable);
 
 }  // namespace support
