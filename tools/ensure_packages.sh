@@ -16,5 +16,7 @@ ensure_packages() {
     echo "installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # Errors still show; debconf's note that it has no apt-utils does not.
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" 2>&1 >/dev/null |
+        { grep -v '^debconf: delaying package configuration' >&2 || true; }
 }
