@@ -1,6 +1,7 @@
 // matrix_product: reads two square matrices of any dimension into heap
 // blocks and prints both products, a * b and then b * a, row by row.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -65,13 +66,12 @@ int main() {
 
     // A dimension of 0 or below needs no element at all.
     const std::uint64_t cells = dimension > 0 ? std::uint64_t(dimension) * std::uint64_t(dimension) : 0;
-    HeapArray<std::int32_t> a, b, product;
+    std::array<HeapArray<std::int32_t>, 3> blocks;
     if (cells > 0) {
-        a = suite::allocate_array<std::int32_t>(cells);
-        b = suite::allocate_array<std::int32_t>(cells);
-        product = suite::allocate_array<std::int32_t>(cells);
-        if (!a || !b || !product) return -1;
+        blocks = suite::allocate_arrays<std::int32_t, 3>(cells);
+        if (!blocks[0]) return -1;
     }
+    auto& [a, b, product] = blocks;
 
     io.print("please enter the %i * %i elements of a: \n", dimension, dimension);
     read_matrix(io, a.get(), dimension);

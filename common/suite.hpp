@@ -9,8 +9,12 @@
 #pragma once
 
 #include <poll.h>
+#include <sys/resource.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <concepts>
@@ -50,15 +54,46 @@ struct FreeDeleter {
 template <class T>
 using HeapArray = std::unique_ptr<T[], FreeDeleter>;
 
-// A block of `count` elements, or null when it cannot be had: when malloc
-// refuses it, or when its size in bytes does not fit in a size_t.  The size
-// is computed in 64 bits, so a block never holds fewer than `count` elements.
-template <class T>
-requires std::is_trivially_copyable_v<T> HeapArray<T> allocate_array(std::uint64_t count)
+// The most memory this process could ever fill: the machine's memory and
+// swap, or less where the process's address-space or data limit says so.
+// Linux grants blocks far beyond it and kills the process once it touches
+// them, so a block is worth having only within this reach.
+inline std::uint64_t memory_within_reach() noexcept {
+    std::uint64_t reach = UINT64_MAX;
+    struct sysinfo machine {};
+    if (::sysinfo(&machine) == 0) {
+        reach = (std::uint64_t{machine.totalram} + machine.totalswap) * std::max<std::uint64_t>(machine.mem_unit, 1);
+    }
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        rlimit limit{};
+        if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+            reach = std::min<std::uint64_t>(reach, limit.rlim_cur);
+        }
+    }
+    return reach;
+}
+
+// `Blocks` blocks of `count` elements each, all that a run needs at once,
+// or none: they are refused together when they would not fit in memory
+// within reach, or when malloc refuses one.  Sizes are computed in 64 bits,
+// so a block never holds fewer than `count` elements.
+template <class T, std::size_t Blocks>
+requires std::is_trivially_copyable_v<T> std::array<HeapArray<T>, Blocks> allocate_arrays(std::uint64_t count)
 noexcept {
-    if (count > SIZE_MAX / sizeof(T)) return nullptr;
+    std::array<HeapArray<T>, Blocks> blocks;
+    if (count > SIZE_MAX / sizeof(T) || count > memory_within_reach() / sizeof(T) / Blocks) return blocks;
     const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(T);
-    return HeapArray<T>(static_cast<T*>(std::malloc(bytes == 0 ? 1 : bytes)));
+    for (HeapArray<T>& block : blocks) {
+        block.reset(static_cast<T*>(std::malloc(bytes == 0 ? 1 : bytes)));
+        if (!block) return {};
+    }
+    return blocks;
+}
+
+// One block of `count` elements, or null, as above.
+template <class T>
+HeapArray<T> allocate_array(std::uint64_t count) noexcept {
+    return std::move(allocate_arrays<T, 1>(count)[0]);
 }
 
 // ---------------------------------------------------------------------------
@@ -118,7 +153,10 @@ public:
         next_ = end_ = input_;
         input_[0] = '\0';
     }
-    ~Console() { flush(); }
+    ~Console() {
+        give_back_unread_input();
+        flush();
+    }
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
@@ -277,7 +315,18 @@ private:
         ::poll(&entry, 1, -1);
     }
 
-    [[noreturn]] static void writing_failed() noexcept {
+    // Input read ahead into the buffer but not used goes back to the file,
+    // as the C library's streams leave it: a seekable input (a regular
+    // file, a block device) is left just past the last character a reading
+    // consumed, for whoever reads the same open file next.  Pipes and
+    // terminals cannot go back and are left as they are.
+    void give_back_unread_input() noexcept {
+        if (next_ != end_) ::lseek(input_fd_, -static_cast<off_t>(end_ - next_), SEEK_CUR);
+        next_ = end_;
+    }
+
+    [[noreturn]] void writing_failed() noexcept {
+        give_back_unread_input();
         static constexpr std::string_view message = "error: writing to standard output failed\n";
         [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, message.data(), message.size());
         ::_exit(255);

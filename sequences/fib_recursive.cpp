@@ -3,6 +3,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "suite.hpp"
@@ -30,21 +31,25 @@ std::int32_t fibonacci_without_recursion(std::int32_t n) {
     return previous;
 }
 
-// Whether the stack limit of this process leaves room for the n - 1 nested
-// calls of fibonacci_recursive (n).  The estimate per call is generous
-// (a call takes well under a hundred bytes, more under a sanitizer), and the
-// part of the stack that main, with the console's buffers, and everything
-// above it use is set aside first.
+// Whether the stack of this process can hold the n - 1 nested calls of
+// fibonacci_recursive (n).  The stack ends at its limit and also where the
+// memory within reach of the process ends, whichever comes first; only half
+// of that memory is counted on, the rest being the program's own.  An
+// unlimited stack is taken as 32 MiB, about 65,000 calls deep: a longer
+// chain means more than 1.6^65000 calls, which no run would ever finish.
+// The estimate per call is generous (a call takes well under a hundred
+// bytes on every machine, more under a sanitizer), and the part of the
+// stack that main, with the console, and everything above it use is set
+// aside first.
 bool stack_holds_chain(std::int32_t n) {
     if (n < 2) return true;
     constexpr std::uint64_t bytes_per_call = 512;
     constexpr std::uint64_t set_aside = sizeof(suite::Console) + 128 * 1024;
-    // An unlimited stack still ends where memory does: it is taken as 1 GiB,
-    // two million calls deep, far more than any chain that ends in time.
-    constexpr std::uint64_t unlimited = std::uint64_t{1} << 30;
+    constexpr std::uint64_t unlimited = std::uint64_t{32} << 20;
     rlimit limit{};
     if (::getrlimit(RLIMIT_STACK, &limit) != 0) return false;
-    const std::uint64_t stack = limit.rlim_cur == RLIM_INFINITY ? unlimited : limit.rlim_cur;
+    std::uint64_t stack = limit.rlim_cur == RLIM_INFINITY ? unlimited : limit.rlim_cur;
+    stack = std::min(stack, suite::memory_within_reach() / 2);
     if (stack <= set_aside) return false;
     return static_cast<std::uint64_t>(n) <= (stack - set_aside) / bytes_per_call;
 }

@@ -53,9 +53,13 @@ void sort_heap(std::int32_t* values, Position count) {
 int main() {
     suite::Console io;
     const std::int32_t count = io.read_int();
-    if (count < 0) return -1;  // no block holds a negative count of numbers
 
-    const auto block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(count));
+    // A count of 0 or below reads nothing, but the run still asks for the
+    // block that count * 4 bytes give in 32-bit arithmetic (4294967292
+    // bytes for -1, none for -2147483648) and ends by whether it is granted.
+    const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count)
+                                             : static_cast<std::uint32_t>(count) * std::uint32_t{4} / 4;
+    const auto block = suite::allocate_array<std::int32_t>(elements);
     if (!block) return -1;
     std::int32_t* const values = block.get();
 

@@ -2,14 +2,19 @@
 // that would nest calls deeper than a small stack holds.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/sysinfo.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "process.hpp"
+#include "random_input.hpp"
 
 namespace {
 
@@ -27,33 +32,37 @@ std::vector<std::string> builds_of(std::initializer_list<const char*> programs) 
 
 // A block the program needs but cannot have: each program takes its own
 // refusal path, and reads and prints nothing more.
+struct Refusal {
+    std::string program;
+    std::string input;
+    std::string out;
+};
+
 class BlockRefused : public testing::TestWithParam<std::string> {};
 
 TEST_P(BlockRefused, TakesTheRefusalPath) {
+    if (support::emulated()) GTEST_SKIP() << "ulimit -v binds the emulator too: its code buffer alone needs 128 MiB";
     if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit";
     const std::string& executable = GetParam();
-    const std::string program = support::program_of(executable);
-    // Each input asks for about 400 MB; the limit allows 64 MiB in all.
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"quick_sort", ""},
-        {"heap_sort", ""},
-        {"record_sort", "please insert the number of data items:\n"},
-        {"matrix_product", "please enter the dimension: \n"},
-        {"fib_table", "please enter nr: error by memory allocation\n"},
+    // Each input asks for about 400 MB (heap_sort's -1 for 4 GiB); the limit
+    // allows 64 MiB in all.
+    const std::vector<Refusal> cases = {
+        {"quick_sort", "100000000 1 2 3\n", ""},
+        {"heap_sort", "100000000 1 2 3\n", ""},
+        {"heap_sort", "-1 1 2 3\n", ""},
+        {"record_sort", "40000000 1 2 3\n", "please insert the number of data items:\n"},
+        {"matrix_product", "10000 1 2 3\n", "please enter the dimension: \n"},
+        {"fib_table", "100000000 1 2 3\n", "please enter nr: error by memory allocation\n"},
     };
     support::RunOptions options;
     options.address_space_limit = 64 * mebibyte;
-    for (const auto& [name, expected] : cases) {
-        if (name != program) continue;
-        const std::string count = program == "matrix_product" ? "10000"
-                                  : program == "record_sort"  ? "40000000"
-                                                              : "100000000";
-        const support::Outcome outcome =
-            support::run_program(support::executable_path(executable), count + " 1 2 3\n", options);
-        EXPECT_EQ(outcome.signal, 0);
-        EXPECT_EQ(outcome.exit_code, 255);
-        EXPECT_EQ(outcome.out, expected);
-        EXPECT_EQ(outcome.err, "");
+    for (const Refusal& refusal : cases) {
+        if (refusal.program != support::program_of(executable)) continue;
+        const support::Outcome outcome = support::run_program(support::executable_path(executable), refusal.input, options);
+        EXPECT_EQ(outcome.signal, 0) << refusal.input;
+        EXPECT_EQ(outcome.exit_code, 255) << refusal.input;
+        EXPECT_EQ(outcome.out, refusal.out) << refusal.input;
+        EXPECT_EQ(outcome.err, "") << refusal.input;
     }
 }
 
@@ -62,20 +71,53 @@ INSTANTIATE_TEST_SUITE_P(Limits, BlockRefused,
                                                       "fib_table"})),
                          build_name);
 
-// Values that make the middle element of every range the largest of it, so
-// that each partition splits off a single element: naive recursion would
-// nest once per element.
-std::vector<std::int32_t> middle_pivot_killer(std::int32_t count) {
-    std::vector<std::int32_t> position(static_cast<std::size_t>(count));
-    std::vector<std::int32_t> value(position.size());
-    for (std::size_t i = 0; i < position.size(); ++i) position[i] = static_cast<std::int32_t>(i);
-    std::int32_t next = count;
-    for (std::size_t hi = position.size() - 1; hi > 0; --hi) {
-        value[static_cast<std::size_t>(position[hi / 2])] = next--;
-        std::swap(position[hi / 2], position[hi]);
+// Blocks that malloc grants but the machine cannot back, with no limit set:
+// matrix_product's three blocks, each a third of the machine's memory and
+// swap, and record_sort's one block beyond it.  Both are refused at once,
+// before a single element is read; none of them is ever touched.
+TEST(BlocksBeyondTheMachine, AreRefusedBeforeAnythingIsRead) {
+    struct sysinfo machine {};
+    ASSERT_EQ(::sysinfo(&machine), 0);
+    const double memory = (double(machine.totalram) + double(machine.totalswap)) * machine.mem_unit;
+    const auto dimension = static_cast<std::int64_t>(std::sqrt(memory / 12)) + 1;
+    const auto items = static_cast<std::int64_t>(memory / 12) + 1;
+    if (dimension > INT32_MAX || items > INT32_MAX) GTEST_SKIP() << "the machine backs every block a count can ask for";
+    const std::vector<Refusal> cases = {
+        {"matrix_product", std::to_string(dimension), "please enter the dimension: \n"},
+        {"record_sort", std::to_string(items), "please insert the number of data items:\n"},
+    };
+    support::RunOptions options;
+    options.timeout = std::chrono::seconds(30);
+    for (const Refusal& refusal : cases) {
+        for (const std::string& executable : support::builds_of(refusal.program)) {
+            const support::Outcome outcome =
+                support::run_program(support::executable_path(executable), refusal.input, options);
+            EXPECT_FALSE(outcome.timed_out) << executable;
+            EXPECT_EQ(outcome.signal, 0) << executable;
+            EXPECT_EQ(outcome.exit_code, 255) << executable;
+            EXPECT_EQ(outcome.out, refusal.out) << executable;
+        }
     }
-    value[static_cast<std::size_t>(position[0])] = next;
-    return value;
+}
+
+// heap_sort's count of -1 asks for 4294967292 bytes (the count times 4 in
+// 32-bit arithmetic) and reads nothing: a 64-bit machine grants the block
+// and the run ends with 0, a 32-bit one cannot have it and the run ends
+// with 255.  There a count above 1073741823 cannot have its block either.
+TEST(HeapSortWrappedCount, DependsOnTheMachineOnlyThroughTheBlock) {
+    for (const std::string& executable : support::builds_of("heap_sort")) {
+        const std::string path = support::executable_path(executable);
+        const bool wide = support::address_bits(executable) == 64;
+        const support::Outcome minus_one = support::run_program(path, "-1\n5\n");
+        EXPECT_EQ(minus_one.exit_code, wide ? 0 : 255) << executable;
+        EXPECT_EQ(minus_one.out, "") << executable;
+        EXPECT_EQ(minus_one.unread_input, "\n5\n") << executable;
+        if (!wide) {
+            const support::Outcome beyond = support::run_program(path, "1073741825\n5\n");
+            EXPECT_EQ(beyond.exit_code, 255) << executable;
+            EXPECT_EQ(beyond.out, "") << executable;
+        }
+    }
 }
 
 class DeepInputOnASmallStack : public testing::TestWithParam<std::string> {};
@@ -83,7 +125,7 @@ class DeepInputOnASmallStack : public testing::TestWithParam<std::string> {};
 TEST_P(DeepInputOnASmallStack, QuickSortStillSorts) {
     constexpr std::int32_t count = 30000;  // naive recursion would need well over a mebibyte of stack
     std::string input = std::to_string(count) + "\n";
-    for (const std::int32_t value : middle_pivot_killer(count)) input += std::to_string(value) + "\n";
+    for (const std::int32_t value : support::middle_pivot_killer(count)) input += std::to_string(value) + "\n";
     std::string expected;
     for (std::int32_t value = 1; value <= count; ++value) expected += std::to_string(value) + "\n";
 
@@ -105,33 +147,59 @@ std::int32_t fibonacci(std::int32_t n) {
     return static_cast<std::int32_t>(previous);
 }
 
+std::string fibonacci_line(std::int32_t n) {
+    return "please enter nr: the " + std::to_string(n) + "th fibonacci number is " + std::to_string(fibonacci(n)) +
+           "\n";
+}
+
+// fib_recursive recurses while its estimate of 512 bytes a call says the
+// chain of n - 1 calls fits in the stack, and computes by a loop beyond.
+// Near that bound on a 1 MiB stack: an n just inside recurses, reaches its
+// deepest chain at once and then runs for ages (the test ends it), without
+// ever overflowing the stack; an n just outside gives its value at once.
 class ChainBeyondTheStack : public testing::TestWithParam<std::string> {};
 
 TEST_P(ChainBeyondTheStack, FibRecursiveGivesTheValueWithoutCrashing) {
+    constexpr std::uint64_t stack = 1024 * 1024;
     support::RunOptions options;
-    options.stack_limit = 1024 * 1024;
-    for (const std::int32_t n : {25, 100000, 3000000}) {
-        const support::Outcome outcome =
-            support::run_program(support::executable_path(GetParam()), std::to_string(n) + "\n", options);
+    options.stack_limit = stack;
+    const std::string path = support::executable_path(GetParam());
+    for (const std::int32_t n : {25, static_cast<std::int32_t>(stack / 512 + 1), 100000, 3000000}) {
+        const support::Outcome outcome = support::run_program(path, std::to_string(n) + "\n", options);
         EXPECT_EQ(outcome.signal, 0) << n;
         EXPECT_EQ(outcome.exit_code, 0) << n;
-        EXPECT_EQ(outcome.out, "please enter nr: the " + std::to_string(n) + "th fibonacci number is " +
-                                   std::to_string(fibonacci(n)) + "\n");
+        EXPECT_EQ(outcome.out, fibonacci_line(n));
     }
+    const auto inside = static_cast<std::int32_t>((stack - 192 * 1024) / 512);
+    options.timeout = std::chrono::seconds(3);
+    const support::Outcome deep = support::run_program(path, std::to_string(inside) + "\n", options);
+    EXPECT_TRUE(deep.timed_out) << "n = " << inside << " should still be recursing";
+    EXPECT_EQ(deep.signal, SIGKILL) << "n = " << inside;
+    EXPECT_EQ(deep.out, "please enter nr: ");
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, ChainBeyondTheStack, testing::ValuesIn(builds_of({"fib_recursive"})), build_name);
 
+// An unlimited stack still ends where the address space does: every build
+// computes by the loop, whatever the address-space limit.
 TEST(UnlimitedStack, FibRecursiveStillKnowsWhereMemoryEnds) {
+    if (support::emulated()) GTEST_SKIP() << "ulimit -v binds the emulator too, a 32-bit guest's 4 GiB";
     if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit";
     support::RunOptions options;
     options.stack_limit = RLIM_INFINITY;
-    options.address_space_limit = 2048 * mebibyte;
-    for (const std::string& executable : support::builds_of("fib_recursive")) {
-        const support::Outcome outcome =
-            support::run_program(support::executable_path(executable), "2147483647", options);
-        EXPECT_EQ(outcome.signal, 0) << executable;
-        EXPECT_EQ(outcome.out, "please enter nr: the 2147483647th fibonacci number is -1070270179\n") << executable;
+    const std::pair<std::uint64_t, std::int32_t> runs[] = {
+        {2097152, 2147483647}, {60000, 2000000}, {30000, 2000000}, {15000, 2000000}};
+    for (const auto& [kib, n] : runs) {
+        options.address_space_limit = kib * 1024;
+        {
+            for (const std::string& executable : support::builds_of("fib_recursive")) {
+                const support::Outcome outcome =
+                    support::run_program(support::executable_path(executable), std::to_string(n), options);
+                EXPECT_EQ(outcome.signal, 0) << executable << " with ulimit -v " << kib;
+                EXPECT_EQ(outcome.exit_code, 0) << executable << " with ulimit -v " << kib;
+                EXPECT_EQ(outcome.out, fibonacci_line(n)) << executable << " with ulimit -v " << kib;
+            }
+        }
     }
 }
 

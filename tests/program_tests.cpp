@@ -79,6 +79,57 @@ TEST(CountDownUp, EndsBySigpipeWhenTheReaderGoesAwayMidRun) {
 
 INSTANTIATE_TEST_SUITE_P(All, EveryProgram, testing::ValuesIn(support::all_executables()), test_name);
 
+// Input from a file that a program does not use stays in the file for
+// whoever reads it next, as after "{ quick_sort; fib_loop; } < file": the
+// offset is left just past the last character a reading consumed, whatever
+// path ended the run.
+struct Leftover {
+    std::string program;
+    std::string input;
+    std::string unread;  // what the next reader finds
+};
+
+std::vector<Leftover> leftovers() {
+    std::string many = "20000";
+    for (int i = 0; i < 20000; ++i) many += " " + std::to_string(i * 7919 % 20011);
+    return {
+        {"array_compare", "17 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 99\n",
+         " 99\n"},
+        {"parity_echo", "1 5 6 7", " 7"},
+        {"matrix_product", "1 2 3\t4", "\t4"},
+        {"matrix_product", "0 5", " 5"},
+        {"selection_sort", "12 1 2 3 4 5 6 7 8 9 10 2 9\n8\n", " 2 9\n8\n"},
+        {"selection_sort", "-3 8", " 8"},
+        {"bubble_sort", "0 7", " 7"},
+        {"bubble_sort", "11 1 2 3 4 5 6 7 8 9 10 11", " 11"},
+        {"heap_sort", "2 5 3 4", " 4"},
+        {"heap_sort", "-2147483648 7", " 7"},
+        {"quick_sort", "0 7", " 7"},
+        {"quick_sort", "1 5\n6", "\n6"},
+        {"quick_sort", many + " 424242\n", " 424242\n"},
+        {"record_sort", "1 5 21 9", " 9"},
+        {"record_sort", "0 3", " 3"},
+        {"fib_table", "10 11", " 11"},
+        {"fib_loop", "10\n", "\n"},
+        {"fib_recursive", "- 5", " 5"},
+        {"factorials", "3 4 5", " 5"},
+        {"count_down_up", "0xg", "g"},
+        {"count_down_up", "2 3", " 3"},
+        {"complex_product", "1 2 3 4 5", " 5"},
+        {"number_game", "  abc", "abc"},
+    };
+}
+
+TEST(EveryProgramOnAFile, LeavesWhatItDidNotReadForTheNextReader) {
+    for (const Leftover& row : leftovers()) {
+        for (const std::string& executable : support::builds_of(row.program)) {
+            const support::Outcome outcome = support::run_program(support::executable_path(executable), row.input);
+            EXPECT_EQ(outcome.signal, 0) << executable;
+            EXPECT_EQ(outcome.unread_input, row.unread) << executable << " < \"" << row.input.substr(0, 40) << "\"";
+        }
+    }
+}
+
 // Each prompt, and the answer typed once it is on the screen.
 using Script = std::vector<std::pair<std::string, std::string>>;
 

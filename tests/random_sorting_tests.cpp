@@ -1,21 +1,25 @@
 // Random dialogues with the sorting programs, each checked against a model
 // written here: the count rules of each program, the values it reads and
 // the list it prints sorted; dated items sorted by month, equal months kept
-// in the order they were entered.
+// in the order they were entered.  Last, which inputs make quick_sort
+// finish a range by heap sort.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model_check.hpp"
 #include "process.hpp"
 #include "random_input.hpp"
+#include "suite_programs.hpp"
 
 namespace {
 
@@ -85,11 +89,19 @@ Expected bubble_sort(RandomInput& random, Typist& typist) {
     return {one_line(sorted)};
 }
 
+// A negative count reads nothing but asks for count * 4 bytes, reduced
+// modulo 2^32: a 64-bit machine grants any such block, a 32-bit one only
+// blocks below 2 GiB, the most its C library hands out at once.
+bool heap_block_granted(std::int32_t count) {
+    static const bool wide = support::address_bits(support::builds_of("heap_sort").front()) == 64;
+    return wide || static_cast<std::uint32_t>(count) * 4U < (1U << 31);
+}
+
 Expected heap_sort(RandomInput& random, Typist& typist) {
     const std::int32_t typed = long_count(random);
     const std::int32_t count = typist.number(typed);
     const std::vector<std::int32_t> sorted = sorted_reads(random, typist, typed, count);
-    if (count < 0) return {"", 255};
+    if (count < 0) return {"", heap_block_granted(count) ? 0 : 255};
     return {one_per_line(sorted)};
 }
 
@@ -132,5 +144,82 @@ RANDOM_DIALOGUES(BubbleSort, "bubble_sort", 0x2202, 11, bubble_sort);
 RANDOM_DIALOGUES(HeapSort, "heap_sort", 0x2303, 40, heap_sort);
 RANDOM_DIALOGUES(QuickSort, "quick_sort", 0x2404, 40, quick_sort);
 RANDOM_DIALOGUES(RecordSort, "record_sort", 0x2505, 40, record_sort);
+
+// quick_sort finishes a range by heap sort once its partitions have come out
+// uneven too often.  quick_sort_probe, the same source built to report on
+// standard error how many ranges it finished so, shows which inputs take
+// that path: the output must be the numbers sorted either way.
+std::string lines_of(const std::vector<std::int32_t>& values) {
+    std::string lines;
+    lines.reserve(12 * values.size());
+    char number[16];
+    for (const std::int32_t x : values) {
+        char* const end = std::to_chars(number, number + sizeof number - 1, x).ptr;
+        *end = '\n';
+        lines.append(number, end + 1);
+    }
+    return lines;
+}
+
+// The count of ranges finished by heap sort, or -1 when standard error holds
+// anything but the one line that reports it.
+long long heap_sort_fallbacks(const std::string& err) {
+    constexpr std::string_view prefix = "heap sort fallbacks: ";
+    if (!err.starts_with(prefix) || !err.ends_with("\n")) return -1;
+    const std::string digits = err.substr(prefix.size(), err.size() - prefix.size() - 1);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+    return std::stoll(digits);
+}
+
+// Runs the probe on `values`, checks that it prints `sorted_lines` (the
+// values sorted, one per line) and returns its count of fallbacks.
+long long probe_fallbacks(const std::vector<std::int32_t>& values, const std::string& sorted_lines,
+                          const std::string& what) {
+    const std::string probe(suite_programs::quick_sort_probe);
+    const support::Outcome outcome = support::run_program(probe, cat(values.size(), "\n") + lines_of(values));
+    EXPECT_EQ(outcome.signal, 0) << what;
+    EXPECT_EQ(outcome.exit_code, 0) << what;
+    EXPECT_TRUE(outcome.out == sorted_lines) << what << ": the output is not the numbers sorted";
+    return heap_sort_fallbacks(outcome.err);
+}
+
+long long probe_fallbacks(std::vector<std::int32_t> values, const std::string& what) {
+    std::vector<std::int32_t> sorted = values;
+    std::sort(sorted.begin(), sorted.end());  // std::ranges::sort is slower unoptimised
+    return probe_fallbacks(values, lines_of(sorted), what);
+}
+
+TEST(QuickSortFallback, OrdinaryInputNeverReachesIt) {
+    RandomInput random(0x2406);
+    for (const std::int32_t count : {1, 2, 33, 100, 1000, 30000, 1000000}) {
+        std::vector<std::int32_t> any(static_cast<std::size_t>(count));
+        std::vector<std::int32_t> few(any.size());
+        for (std::int32_t& x : any) x = random.between(INT32_MIN, INT32_MAX);
+        for (std::int32_t& x : few) x = random.between(-3, 3);
+        std::vector<std::int32_t> sorted = any;
+        std::sort(sorted.begin(), sorted.end());
+        const std::vector<std::int32_t> reversed(sorted.rbegin(), sorted.rend());
+        const std::vector<std::int32_t> equal(any.size(), any.front());
+        const std::string sorted_lines = lines_of(sorted);
+        const std::string what = cat(", ", count, " numbers");
+        EXPECT_EQ(probe_fallbacks(any, sorted_lines, "random" + what), 0) << "random" << what;
+        EXPECT_EQ(probe_fallbacks(sorted, sorted_lines, "sorted" + what), 0) << "sorted" << what;
+        EXPECT_EQ(probe_fallbacks(reversed, sorted_lines, "reversed" + what), 0) << "reversed" << what;
+        EXPECT_EQ(probe_fallbacks(equal, lines_of(equal), "all equal" + what), 0) << "all equal" << what;
+        EXPECT_EQ(probe_fallbacks(few, "seven distinct values" + what), 0) << "seven distinct values" << what;
+    }
+}
+
+// Input that makes the middle element of every range its largest, and an
+// organ pipe (rising, then falling), on which the middle element is the
+// largest too: partitions split off a few elements at a time, and without
+// the fallback each sort would take seconds.
+TEST(QuickSortFallback, InputAgainstTheMiddlePivotReachesIt) {
+    constexpr std::int32_t count = 200000;
+    std::vector<std::int32_t> organ_pipe;
+    for (std::int32_t i = 0; i < count; ++i) organ_pipe.push_back(std::min(i, count - 1 - i));
+    EXPECT_GE(probe_fallbacks(support::middle_pivot_killer(count), "crafted input"), 1);
+    EXPECT_GE(probe_fallbacks(organ_pipe, "organ pipe"), 1);
+}
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 namespace support {
 
@@ -49,6 +50,19 @@ std::string RandomInput::spell(std::int32_t value) {
 std::string RandomInput::separator() {
     static constexpr std::array<const char*, 8> spaces = {" ", " ", "\n", "\t", "  ", " \r\n", "\n\n\v", "\f "};
     return spaces[static_cast<std::size_t>(between(0, static_cast<std::int32_t>(spaces.size()) - 1))];
+}
+
+std::vector<std::int32_t> middle_pivot_killer(std::int32_t count) {
+    std::vector<std::int32_t> position(static_cast<std::size_t>(count));
+    std::vector<std::int32_t> value(position.size());
+    for (std::size_t i = 0; i < position.size(); ++i) position[i] = static_cast<std::int32_t>(i);
+    std::int32_t next = count;
+    for (std::size_t hi = position.size() - 1; hi > 0; --hi) {
+        value[static_cast<std::size_t>(position[hi / 2])] = next--;
+        std::swap(position[hi / 2], position[hi]);
+    }
+    value[static_cast<std::size_t>(position[0])] = next;
+    return value;
 }
 
 }  // namespace support

@@ -1,10 +1,12 @@
 // Random numbers for the randomised tests, and the many ways a user may
 // type them: decimal, hexadecimal, octal, signed, spread over white space.
+// Also the one input that is not random: quick_sort's worst case.
 #pragma once
 
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace support {
 
@@ -35,5 +37,11 @@ public:
 private:
     std::mt19937_64 engine_;
 };
+
+// Values 1 to `count` arranged so that the middle element of every range is
+// the largest of it: each partition of quick_sort splits off a single
+// element, so naive recursion would nest once per element and the sort
+// takes time in the square of the count.
+std::vector<std::int32_t> middle_pivot_killer(std::int32_t count);
 
 }  // namespace support
