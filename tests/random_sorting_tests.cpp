@@ -60,9 +60,16 @@ std::string one_line(const std::vector<std::int32_t>& values) {
 
 std::string one_per_line(const std::vector<std::int32_t>& values) {
     std::string lines;
-    for (const std::int32_t x : values) lines += cat(x, "\n");
+    lines.reserve(12 * values.size());
+    char number[16];
+    for (const std::int32_t x : values) {
+        char* const end = std::to_chars(number, number + sizeof number - 1, x).ptr;
+        *end = '\n';
+        lines.append(number, end + 1);
+    }
     return lines;
 }
+
 
 // A count around the clamp of ten, at times any value at all.
 std::int32_t ten_count(RandomInput& random) { return random.chance(0.85) ? random.between(-2, 14) : random.value(); }
@@ -149,17 +156,6 @@ RANDOM_DIALOGUES(RecordSort, "record_sort", 0x2505, 40, record_sort);
 // uneven too often.  quick_sort_probe, the same source built to report on
 // standard error how many ranges it finished so, shows which inputs take
 // that path: the output must be the numbers sorted either way.
-std::string lines_of(const std::vector<std::int32_t>& values) {
-    std::string lines;
-    lines.reserve(12 * values.size());
-    char number[16];
-    for (const std::int32_t x : values) {
-        char* const end = std::to_chars(number, number + sizeof number - 1, x).ptr;
-        *end = '\n';
-        lines.append(number, end + 1);
-    }
-    return lines;
-}
 
 // The count of ranges finished by heap sort, or -1 when standard error holds
 // anything but the one line that reports it.
@@ -176,17 +172,17 @@ long long heap_sort_fallbacks(const std::string& err) {
 long long probe_fallbacks(const std::vector<std::int32_t>& values, const std::string& sorted_lines,
                           const std::string& what) {
     const std::string probe(suite_programs::quick_sort_probe);
-    const support::Outcome outcome = support::run_program(probe, cat(values.size(), "\n") + lines_of(values));
+    const support::Outcome outcome = support::run_program(probe, cat(values.size(), "\n") + one_per_line(values));
     EXPECT_EQ(outcome.signal, 0) << what;
     EXPECT_EQ(outcome.exit_code, 0) << what;
     EXPECT_TRUE(outcome.out == sorted_lines) << what << ": the output is not the numbers sorted";
     return heap_sort_fallbacks(outcome.err);
 }
 
-long long probe_fallbacks(std::vector<std::int32_t> values, const std::string& what) {
+long long probe_fallbacks(const std::vector<std::int32_t>& values, const std::string& what) {
     std::vector<std::int32_t> sorted = values;
     std::sort(sorted.begin(), sorted.end());  // std::ranges::sort is slower unoptimised
-    return probe_fallbacks(values, lines_of(sorted), what);
+    return probe_fallbacks(values, one_per_line(sorted), what);
 }
 
 TEST(QuickSortFallback, OrdinaryInputNeverReachesIt) {
@@ -200,12 +196,12 @@ TEST(QuickSortFallback, OrdinaryInputNeverReachesIt) {
         std::sort(sorted.begin(), sorted.end());
         const std::vector<std::int32_t> reversed(sorted.rbegin(), sorted.rend());
         const std::vector<std::int32_t> equal(any.size(), any.front());
-        const std::string sorted_lines = lines_of(sorted);
+        const std::string sorted_lines = one_per_line(sorted);
         const std::string what = cat(", ", count, " numbers");
         EXPECT_EQ(probe_fallbacks(any, sorted_lines, "random" + what), 0) << "random" << what;
         EXPECT_EQ(probe_fallbacks(sorted, sorted_lines, "sorted" + what), 0) << "sorted" << what;
         EXPECT_EQ(probe_fallbacks(reversed, sorted_lines, "reversed" + what), 0) << "reversed" << what;
-        EXPECT_EQ(probe_fallbacks(equal, lines_of(equal), "all equal" + what), 0) << "all equal" << what;
+        EXPECT_EQ(probe_fallbacks(equal, one_per_line(equal), "all equal" + what), 0) << "all equal" << what;
         EXPECT_EQ(probe_fallbacks(few, "seven distinct values" + what), 0) << "seven distinct values" << what;
     }
 }
