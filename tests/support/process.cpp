@@ -288,6 +288,8 @@ std::vector<std::string> all_executables() {
 
 bool sanitized_build() { return suite_programs::sanitized; }
 
+bool own_build() { return suite_programs::own_build; }
+
 bool emulated() { return !suite_programs::runner.empty(); }
 
 unsigned address_bits(std::string_view executable) {

@@ -91,6 +91,9 @@ std::vector<std::string> all_executables();
 // True when the executables carry AddressSanitizer, which reserves more
 // address space than any small ulimit -v allows.
 bool sanitized_build();
+// True when this project built the executables with its own flags: tests of
+// how a build is linked apply to those only.
+bool own_build();
 // True when the executables run behind a runner, an emulator for another
 // machine: resource limits then bind the emulator as well as the program.
 bool emulated();
