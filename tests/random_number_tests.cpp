@@ -21,20 +21,10 @@ namespace {
 
 using support::cat;
 using support::Expected;
+using support::fibonacci;
 using support::RandomInput;
 using support::Typist;
 using support::wrap32;
-
-// F(n) modulo 2^32 for n of 0 and more.
-std::int32_t fibonacci(std::int32_t n) {
-    std::uint32_t previous = 0, current = 1;
-    for (std::int32_t step = 0; step < n; ++step) {
-        const std::uint32_t next = previous + current;
-        previous = current;
-        current = next;
-    }
-    return static_cast<std::int32_t>(previous);
-}
 
 // An index: small, around the largest result that fits, large, or negative.
 std::int32_t typed_index(RandomInput& random) {

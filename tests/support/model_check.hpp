@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <sstream>
@@ -65,6 +66,23 @@ private:
     bool spoiled_ = false;
     bool ended_ = false;
 };
+
+// F(n) modulo 2^32 for n of 0 and more: the top right of the n-th power of
+// [[1, 1], [1, 0]], by repeated squaring, so that any n costs 31 steps.
+inline std::int32_t fibonacci(std::int32_t n) {
+    using Matrix = std::array<std::uint32_t, 4>;  // row by row
+    const auto times = [](const Matrix& a, const Matrix& b) {
+        return Matrix{a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3], a[2] * b[0] + a[3] * b[2],
+                      a[2] * b[1] + a[3] * b[3]};
+    };
+    Matrix power{1, 0, 0, 1};
+    Matrix square{1, 1, 1, 0};
+    for (auto left = static_cast<std::uint32_t>(std::max(n, 0)); left != 0; left >>= 1) {
+        if (left & 1U) power = times(power, square);
+        square = times(square, square);
+    }
+    return static_cast<std::int32_t>(power[1]);
+}
 
 struct Expected {
     std::string out;
