@@ -116,6 +116,23 @@ TEST(Reading, RandomSpellingsOverManyBlocksReadBack) {
     EXPECT_EQ(read_numbers(input, expected.size()), expected);
 }
 
+// Decimal digits are taken eight at a time; runs of every length, signed
+// or not, at every place around the end of the first 64 KiB block.  A first
+// number makes the run the second: the reading goes on in the block.
+TEST(Reading, DecimalRunsOfEveryLengthAroundTheEndOfABlock) {
+    const std::string digits = "9876543210123456789876543";
+    for (std::size_t length = 1; length <= 24; ++length) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < length; ++i) value = value * 10 + static_cast<std::uint32_t>(digits[i] - '0');
+        for (std::size_t before = 0; before <= 18; ++before) {
+            const std::string run = (before % 3 == 1 ? "-" : "") + digits.substr(0, length);
+            const std::string input = "7" + std::string(65535 - before, before % 2 ? '\n' : ' ') + run + " 5";
+            const auto expected = static_cast<std::int32_t>(before % 3 == 1 ? 0U - value : value);
+            EXPECT_EQ(read_numbers(input, 3), (Numbers{7, expected, 5})) << run << " at " << 65536 - before;
+        }
+    }
+}
+
 TEST(Reading, NumbersArrivingInTinyPiecesThroughAPipe) {
     const std::string input = "  -123 0x7fffffff\n017 4294967295 +0X 8 9";
     int pipe_fds[2];
@@ -161,11 +178,27 @@ TEST(Writing, PrintsNumbersLikePrintf) {
     EXPECT_EQ(printed([](suite::Console& io) { io.print("no numbers at all: \n"); }), "no numbers at all: \n");
 }
 
+// Numbers of every length and sign, around each power of ten, printed over
+// and over so that they meet the end of the buffer at every place.
+std::vector<std::int32_t> numbers_of_every_length() {
+    std::vector<std::int32_t> numbers = {int_min, int_max, 0};
+    for (std::int64_t power = 1; power <= 1000000000; power *= 10) {
+        for (const std::int64_t near : {power - 1, power, power + 1, 2 * power + 3}) {
+            numbers.push_back(static_cast<std::int32_t>(near));
+            numbers.push_back(static_cast<std::int32_t>(-near));
+        }
+    }
+    for (std::int32_t i = -100000; i < 100000; i += 7) numbers.push_back(i * 4099);
+    return numbers;
+}
+
 TEST(Writing, KeepsEveryByteAcrossManyBufferFlushes) {
     std::string expected;
-    for (std::int32_t i = -100000; i < 100000; i += 7) expected += std::to_string(i) + " ";
+    for (const std::int32_t x : numbers_of_every_length()) expected += std::to_string(x) + " ";
+    for (const std::int32_t x : numbers_of_every_length()) expected += "[" + std::to_string(x) + "]\n";
     const std::string text = printed([](suite::Console& io) {
-        for (std::int32_t i = -100000; i < 100000; i += 7) io.print("%i ", i);
+        for (const std::int32_t x : numbers_of_every_length()) io.print("%i ", x);
+        for (const std::int32_t x : numbers_of_every_length()) io.print("[%i]\n", x);
     });
     EXPECT_EQ(text, expected);
 }

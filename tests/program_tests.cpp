@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -46,6 +47,37 @@ TEST_P(EveryProgram, FailedWritesEndWithStatus255AndOneLine) {
         EXPECT_EQ(outcome.exit_code, 255);
         EXPECT_EQ(outcome.err, "error: writing to standard output failed\n");
     }
+}
+
+// An input that makes a program print far more than 4 KiB, where its output
+// can grow with its input; its sample otherwise.
+std::string long_output_input(const std::string& executable) {
+    const std::string program = program_of(executable);
+    const auto numbers = [](int count, std::uint32_t step) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += " " + std::to_string(static_cast<std::int32_t>(i * step));
+        return text;
+    };
+    if (program == "count_down_up") return "20000\n";
+    if (program == "quick_sort" || program == "heap_sort") return "3000" + numbers(3000, 2654435761U);
+    if (program == "record_sort") return "400" + numbers(800, 7);
+    if (program == "matrix_product") return "40" + numbers(2 * 40 * 40, 40503);
+    return sample_input(executable);
+}
+
+// A socket that carries messages refuses a write larger than its buffer;
+// every byte still arrives, as it does through a pipe.
+TEST_P(EveryProgram, DeliversEverythingThroughASocketOfSmallMessages) {
+    const std::string input = long_output_input(GetParam());
+    support::RunOptions options;
+    options.output = support::OutputTarget::message_socket;
+    const support::Outcome through_socket = support::run_program(path(), input, options);
+    const support::Outcome through_pipe = support::run_program(path(), input);
+    EXPECT_EQ(through_socket.signal, 0);
+    EXPECT_EQ(through_socket.exit_code, 0);
+    EXPECT_EQ(through_socket.err, "");
+    EXPECT_EQ(through_socket.out.size(), through_pipe.out.size());
+    EXPECT_TRUE(through_socket.out == through_pipe.out);
 }
 
 TEST_P(EveryProgram, AReaderThatHasGoneEndsTheRunQuietly) {
@@ -121,12 +153,23 @@ std::vector<Leftover> leftovers() {
     };
 }
 
+// With output into the same open file, as "program <> file >&0", the
+// output lands behind the whole input, as the C library's streams put it,
+// and the next reader still starts where the last number ended.
 TEST(EveryProgramOnAFile, LeavesWhatItDidNotReadForTheNextReader) {
+    support::RunOptions same_file;
+    same_file.output = support::OutputTarget::input_file;
     for (const Leftover& row : leftovers()) {
         for (const std::string& executable : support::builds_of(row.program)) {
-            const support::Outcome outcome = support::run_program(support::executable_path(executable), row.input);
-            EXPECT_EQ(outcome.signal, 0) << executable;
-            EXPECT_EQ(outcome.unread_input, row.unread) << executable << " < \"" << row.input.substr(0, 40) << "\"";
+            const std::string path = support::executable_path(executable);
+            const std::string shown = executable + " < \"" + row.input.substr(0, 40) + "\"";
+            const support::Outcome outcome = support::run_program(path, row.input);
+            EXPECT_EQ(outcome.signal, 0) << shown;
+            EXPECT_EQ(outcome.unread_input, row.unread) << shown;
+            const support::Outcome shared = support::run_program(path, row.input, same_file);
+            EXPECT_EQ(shared.exit_code, outcome.exit_code) << shown << " >&0";
+            EXPECT_TRUE(shared.input_file == row.input + outcome.out) << shown << " >&0 left:\n" << shared.input_file;
+            EXPECT_TRUE(shared.unread_input == row.unread + outcome.out) << shown << " >&0";
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,7 +86,9 @@ private:
     ::dup2(input, STDIN_FILENO);
     switch (options.output) {
         case OutputTarget::pipe:
-        case OutputTarget::pipe_read_once: ::dup2(output, STDOUT_FILENO); break;
+        case OutputTarget::pipe_read_once:
+        case OutputTarget::message_socket: ::dup2(output, STDOUT_FILENO); break;
+        case OutputTarget::input_file: ::dup2(input, STDOUT_FILENO); break;
         case OutputTarget::dev_full: {
             const int full = ::open("/dev/full", O_WRONLY);
             ::dup2(full, STDOUT_FILENO);
@@ -124,7 +127,14 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
 
     int out_pipe[2];
     int err_pipe[2];
-    check(::pipe2(out_pipe, O_CLOEXEC) == 0 && ::pipe2(err_pipe, O_CLOEXEC) == 0, "pipe2");
+    check(::pipe2(err_pipe, O_CLOEXEC) == 0, "pipe2");
+    if (options.output == OutputTarget::message_socket) {
+        check(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, out_pipe) == 0, "socketpair");
+        const int smallest = 1;  // the kernel raises it to its least, about 4.5 KiB
+        ::setsockopt(out_pipe[1], SOL_SOCKET, SO_SNDBUF, &smallest, sizeof smallest);
+    } else {
+        check(::pipe2(out_pipe, O_CLOEXEC) == 0, "pipe2");
+    }
 
     const Command command(path, options);
     const pid_t pid = ::fork();
@@ -168,9 +178,13 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     record_status(status, outcome);
     // The child shared the file's offset with us.
     const off_t offset = ::lseek(input_fd, 0, SEEK_CUR);
+    outcome.input_file.resize(static_cast<std::size_t>(::lseek(input_fd, 0, SEEK_END)));
+    check(::pread(input_fd, outcome.input_file.data(), outcome.input_file.size(), 0) ==
+              static_cast<ssize_t>(outcome.input_file.size()),
+          "pread");
     ::close(input_fd);
-    if (offset >= 0 && static_cast<std::size_t>(offset) < input.size()) {
-        outcome.unread_input = std::string(input.substr(static_cast<std::size_t>(offset)));
+    if (offset >= 0 && static_cast<std::size_t>(offset) < outcome.input_file.size()) {
+        outcome.unread_input = outcome.input_file.substr(static_cast<std::size_t>(offset));
     }
     return outcome;
 }

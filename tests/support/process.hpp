@@ -22,6 +22,12 @@ enum class OutputTarget {
     closed,          // descriptor 1 is not open
     pipe_read_once,  // a pipe whose reader takes a single byte and then goes away
     reader_gone,     // a pipe whose reader has gone before the program starts
+    // A socket that carries messages and refuses any of over about 4 KiB
+    // (EMSGSIZE); captured into Outcome::out.
+    message_socket,
+    // The input file itself, one open file for reading and writing, as with
+    // "program <> file >&0"; what it holds afterwards is Outcome::input_file.
+    input_file,
 };
 
 struct RunOptions {
@@ -43,6 +49,8 @@ struct Outcome {
     // What a next reader of the same input file would find: the input from
     // the offset at which the program left it.
     std::string unread_input;
+    // The whole input file after the run.
+    std::string input_file;
 };
 
 // Runs `path` with `input` on standard input and waits for it to end;
