@@ -39,6 +39,11 @@ void write_all(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
         if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno == EPIPE && fd == STDOUT_FILENO) {
+            // The reader of the dialogue has gone (as `| head`): end quietly.
+            ::signal(SIGPIPE, SIG_DFL);
+            ::raise(SIGPIPE);
+        }
         if (written <= 0) fail("write");
         data.remove_prefix(static_cast<std::size_t>(written));
     }
@@ -159,9 +164,9 @@ int main(int argc, char** argv) {
     }
     if (!at_line_start) show("\n");
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        std::printf("[exit status %d]\n", WEXITSTATUS(status));
+        show("[exit status " + std::to_string(WEXITSTATUS(status)) + "]\n");
     } else if (WIFSIGNALED(status)) {
-        std::printf("[ended by signal %d, %s]\n", WTERMSIG(status), strsignal(WTERMSIG(status)));
+        show("[ended by signal " + std::to_string(WTERMSIG(status)) + ", " + strsignal(WTERMSIG(status)) + "]\n");
     }
     return 0;
 }
