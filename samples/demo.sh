@@ -3,7 +3,8 @@
 # installs what the build needs (as root; another user is told the apt-get
 # command), builds all executables with the release preset, then shows the
 # last build of each program on its sample input, samples/<program>.in, as
-# the dialogue would look at a terminal.
+# the dialogue would look at a terminal, under a line that says what the
+# program does.
 #   bash samples/demo.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,11 +23,21 @@ if [[ ! -x $driver || samples/show_dialogue.cpp -nt $driver ]]; then
     g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wconversion -Werror -o "$driver" samples/show_dialogue.cpp
 fi
 
-printf '\nEvery program is built. Each one now runs its last build on its sample input:\n'
+# What a program does: the last column of its row in the table of programs
+# in README.md, so that the demo says it in the words the reader finds there.
+description_of() {
+    local row
+    row=$(grep -m1 "^| \`$1\` |" README.md) || { echo "README.md lists no program $1" >&2; exit 1; }
+    row=${row%' |'}
+    echo "${row##*' | '}"
+}
+
+printf '\nEvery program is built. Each one now runs its last build on its sample input,\n'
+printf 'samples/<program>.in, as at a terminal: the command after "$", then the dialogue.\n'
 for sample in samples/*.in; do
     program=$(basename "$sample" .in)
+    description=$(description_of "$program")
     builds=("$bin/${program}"_b?)
-    executable=${builds[-1]}
-    printf '\n==> %s, input %s\n' "$(basename "$executable")" "$sample"
-    "$driver" "$executable" "$sample"
+    printf '\n==> %s: %s\n' "$program" "$description"
+    "$driver" "${builds[-1]}" "$sample"
 done

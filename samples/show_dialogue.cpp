@@ -1,7 +1,11 @@
 // Shows a program's dialogue on a sample input as a person at a terminal
-// would see it: each line of the sample is typed only once the program waits
-// for input, right after everything the program printed before, and is shown
-// as the terminal's echo would show it.
+// would see it: first the command line that starts it, then the dialogue.
+// Each line of the sample is typed only once the program waits for input,
+// right after everything the program printed before, and is shown as the
+// terminal's echo would show it.  A program that waits for its first line
+// before it has printed anything gives no prompt, and echoed lines would run
+// into its output: it is shown with the sample piped in by printf, and its
+// output alone follows.
 //   show_dialogue <executable> <sample input>
 //
 // The programs write all pending output before any read that may block, so
@@ -18,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +44,11 @@ void write_all(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
         if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno == EPIPE && fd == STDOUT_FILENO) {
+            // The reader of the dialogue has gone (as `| head`): end quietly.
+            ::signal(SIGPIPE, SIG_DFL);
+            ::raise(SIGPIPE);
+        }
         if (written <= 0) fail("write");
         data.remove_prefix(static_cast<std::size_t>(written));
     }
@@ -60,6 +70,45 @@ std::vector<std::string> lines_of(const std::string& text) {
         start = end;
     }
     return lines;
+}
+
+// The text as one word of a shell command line: as it is when no character
+// in it means anything to the shell, else in single quotes.
+std::string shell_word(std::string_view text) {
+    const auto plain = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || (c != '\0' && std::strchr("_./-", c) != nullptr);
+    };
+    if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) return std::string(text);
+    std::string word = "'";
+    for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+// The printf command that prints exactly the text: line breaks and tabs as
+// \n and \t, other control characters and bytes beyond ASCII in octal, and
+// the characters that printf takes as its own doubled or escaped.
+std::string printf_command(std::string_view text) {
+    std::string format;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            format += "\\n";
+        } else if (c == '\t') {
+            format += "\\t";
+        } else if (c == '\\') {
+            format += "\\\\";
+        } else if (c == '%') {
+            format += "%%";
+        } else if (byte < 0x20 || byte >= 0x7f) {
+            char octal[5];
+            std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(byte));
+            format += octal;
+        } else {
+            format += c;
+        }
+    }
+    // A format that starts with '-' would be taken for an option.
+    return (format.starts_with('-') ? "printf -- " : "printf ") + shell_word(format);
 }
 
 // True when the process sleeps in a read of descriptor 0 while nothing is
@@ -84,18 +133,19 @@ bool waits_for_input(pid_t pid, int unread_input) {
 bool at_line_start = true;
 
 void show(std::string_view text) {
+    if (text.empty()) return;
     write_all(STDOUT_FILENO, text);
     at_line_start = text.ends_with('\n');
 }
 
-// Shows what the program has written so far; false once the program has
-// closed its output.
-bool pass_output(int from_program) {
+// Adds what the program has written so far to `printed`; false once the
+// program has closed its output.
+bool take_output(int from_program, std::string& printed) {
     char chunk[65536];
     for (;;) {
         const ssize_t got = ::read(from_program, chunk, sizeof chunk);
         if (got > 0) {
-            show(std::string_view(chunk, static_cast<std::size_t>(got)));
+            printed.append(chunk, static_cast<std::size_t>(got));
         } else if (got == 0) {
             return false;
         } else if (errno == EAGAIN) {
@@ -113,7 +163,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: show_dialogue <executable> <sample input>\n");
         return 2;
     }
-    const std::vector<std::string> lines = lines_of(read_text(argv[2]));
+    const std::string sample = read_text(argv[2]);
+    const std::vector<std::string> lines = lines_of(sample);
     ::signal(SIGPIPE, SIG_IGN);
 
     int input[2];
@@ -134,17 +185,37 @@ int main(int argc, char** argv) {
     // everything typed so far.
     if (::fcntl(output[0], F_SETFL, O_NONBLOCK) != 0) fail("fcntl");
 
+    // The command line comes first, and its form is known only once the
+    // program first waits for input, or ends: until then its output is held.
+    bool started = false;
+    bool piped = false;   // no prompt: the sample goes in through printf, not echoed
+    std::string printed;  // the program's output not shown yet
     std::size_t next_line = 0;
     for (bool open = true; open;) {
         pollfd ready{output[0], POLLIN, 0};
+        bool waits = false;
         if (::poll(&ready, 1, 2) > 0) {
-            open = pass_output(output[0]);
+            open = take_output(output[0], printed);
         } else if (input[1] >= 0 && waits_for_input(pid, input[0])) {
             // Asleep in the read, the program writes nothing more: what it
             // printed before is all in the pipe now.
-            open = pass_output(output[0]);
+            open = take_output(output[0], printed);
+            waits = true;
+        }
+        if (!started && (waits || !open)) {
+            started = true;
+            piped = waits && printed.empty();
+            std::string command = shell_word(argv[1]);
+            if (piped) command = printf_command(sample) + " | " + command;
+            show("$ " + command + "\n");
+        }
+        if (started) {
+            show(printed);
+            printed.clear();
+        }
+        if (waits) {
             if (next_line < lines.size()) {
-                show(lines[next_line]);  // the echo
+                if (!piped) show(lines[next_line]);  // the echo
                 write_all(input[1], lines[next_line++]);
             } else {
                 ::close(input[1]);
@@ -159,9 +230,9 @@ int main(int argc, char** argv) {
     }
     if (!at_line_start) show("\n");
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        std::printf("[exit status %d]\n", WEXITSTATUS(status));
+        show("[exit status " + std::to_string(WEXITSTATUS(status)) + "]\n");
     } else if (WIFSIGNALED(status)) {
-        std::printf("[ended by signal %d, %s]\n", WTERMSIG(status), strsignal(WTERMSIG(status)));
+        show("[ended by signal " + std::to_string(WTERMSIG(status)) + ", " + strsignal(WTERMSIG(status)) + "]\n");
     }
     return 0;
 }
