@@ -339,8 +339,14 @@ def sorting(m, h):
         fits = kib * 1024 <= MEMORY_LIMIT_BYTES
         h.add(f"Peak memory of `{program}` at 10,000,000 numbers", f"{kib:,} KiB ({kib * 1024 / 1e6:.1f} MB)",
               f"≤ 40 MB + 8 MiB ({MEMORY_LIMIT_BYTES // 1024:,} KiB)", fits)
-        memory_rows.append(f"| `{program}` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB |")
-    memory = "\n".join(["| Program | Maximum resident set size | in MB |", "|---|---|---|", *memory_rows])
+        faults, alone = (int(m.facts[f"minor_faults_{key}"]) for key in (program, program[:-3] + "_in_memory"))
+        h.add(f"Minor page faults of `{program}` at 10,000,000 numbers", f"{faults:,} (its sort in memory: {alone:,})")
+    for program in ("quick_sort_b2", "heap_sort_b2", "quick_sort_in_memory", "heap_sort_in_memory"):
+        kib, faults = int(m.facts[f"maxrss_{program}"]), int(m.facts[f"minor_faults_{program}"])
+        where = "bin" if program.endswith("_b2") else "base"
+        memory_rows.append(f"| `{where}/{program}` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB | {faults:,} |")
+    memory = "\n".join(["| Program | Maximum resident set size | in MB | Minor page faults |", "|---|---|---|---|",
+                        *memory_rows])
     return f"""## Sorting 10,000,000 random numbers
 
 `in/random-10000000.in` holds the count and 10,000,000 random 32-bit numbers from the seeded generator
@@ -354,9 +360,50 @@ timed runs: {m.facts['sort_check']}.
 Reading and printing take {share:.0%} of the `quick_sort_b2` run (the reader+printer baseline's time over
 quick_sort's); the sort itself takes the remaining {fmt_time(quick['mean'] - echo['mean'])}.
 
-Peak memory, from `/usr/bin/time -v` (the numbers alone take 40,000,000 bytes):
+Peak memory and minor page faults, from one run of each under `/usr/bin/time -v` (the numbers alone take
+40,000,000 bytes, 9,766 pages of 4 KiB; the sorts in memory are those of the next section):
 
 {memory}
+"""
+
+
+def sorting_in_memory(m, h):
+    run = m.run("sort-memory")
+    quick, heap = m.pick("sort-memory", "quick_sort_b2"), m.pick("sort-memory", "heap_sort_b2")
+    making = m.pick("sort-memory", "unsorted")
+    quick_alone = m.pick("sort-memory", "base/quick_sort_in_memory 10000000 1 > /dev/null")
+    heap_alone = m.pick("sort-memory", "heap_sort_in_memory")
+    targets = {"quick_sort": 1.15, "heap_sort": 1.1}
+    rows = ["| Program | Whole run | Its sort in memory | Whole run ÷ in memory | Target | Difference |",
+            "|---|---|---|---|---|---|"]
+    for program, whole, alone in (("quick_sort", quick, quick_alone), ("heap_sort", heap, heap_alone)):
+        value = h.times(f"`{program}_b2`, 10,000,000 numbers: whole run (input file in, /dev/null out) time ÷ its "
+                        f"own sort in memory", whole, alone, targets[program], f"{program}_over_in_memory")
+        verdict = "met" if value <= targets[program] else "missed"
+        rows.append(f"| `{program}_b2` | {fmt_time(whole['mean'], sd(whole))} "
+                    f"| {fmt_time(alone['mean'], sd(alone))} | {fmt_ratio(*ratio(whole, alone))} "
+                    f"| ≤ {targets[program]} ({verdict}) | {fmt_time(whole['mean'] - alone['mean'])} |")
+    f = m.facts
+    return f"""## quick_sort and heap_sort against their own sort in memory
+
+`base/quick_sort_in_memory 10000000 1` and `base/heap_sort_in_memory 10000000 1` make the 10,000,000 numbers of
+`in/random-10000000.in` in memory, with the generator of bench/src/make_input.cpp (bench/src/splitmix64.hpp)
+and the same seed, in one block from `suite::allocate_array` taken after the console, as the program takes
+it, and sort them with the program's own routine: bench/src/sort_in_memory.cpp compiles the program's source
+file (sorting/quick_sort.cpp, sorting/heap_sort.cpp) into itself with its `main` renamed, and calls the
+routine as that `main` does.  They read nothing and print only a checksum that depends on the order of the
+numbers (they printed {f['in_memory_checksums']}), so the sort cannot be left out.  They are built with the
+flags of the programs' b2 builds, taken from the build: {f['in_memory_flags_quick_sort']} and
+{f['in_memory_flags_heap_sort']}.  Checked once outside the timed runs, with their sorted numbers printed:
+{f['in_memory_check']}.  With `unsorted` the sort is skipped, which leaves what the in-memory run spends on
+making the numbers and the checksum: {fmt_time(making['mean'], sd(making))}.
+
+{table(run)}
+
+{chr(10).join(rows)}
+
+The difference is what the whole run spends on reading its input and printing the sorted numbers, less
+the making of the numbers in memory.
 """
 
 
@@ -503,6 +550,10 @@ def fib_recursive(m, h):
         shown = "b0 itself" if r is b0 else fmt_ratio(value, spread)
         rows.append(f"| b{build} | {per_call * 1e9:.3f} ns | {shown} |")
         h.add(f"`fib_recursive_b{build}`, n = 40: time per call, and time ÷ b0's", f"{per_call * 1e9:.3f} ns, {shown}")
+    largest = m.run("fib_recursive_max")[0]
+    h.add("`fib_recursive_b0`, n = 2147483647", f"{fmt_time(largest['mean'], sd(largest))}, median "
+          f"{fmt_time(largest['median'])} ({len(largest['times'])} runs)", name="fib_recursive_b0_max_seconds",
+          value=largest["mean"])
     return f"""## fib_recursive with n = 40
 
 F(40) takes 331,160,281 calls (the output line: `{m.facts['fib_recursive_output']}`); the time per call is the
@@ -511,6 +562,13 @@ whole run's time over that count (start-up included, a few milliseconds).
 {table(run, b0, "b0")}
 
 {chr(10).join(rows)}
+
+### The largest n, unoptimised
+
+`bin/fib_recursive_b0` with n = 2147483647, the largest 32-bit number, in {len(largest['times'])} runs (they
+may take seconds each); the output went to a file, and was `{m.facts['fib_recursive_max_output']}`.
+
+{table(m.run("fib_recursive_max"))}
 """
 
 
@@ -678,7 +736,7 @@ def main():
     (work / "data").mkdir(exist_ok=True)
     m = Measurements(work)
     h = Headlines()
-    sections = [reading(m, h), printing(m, h), startup(m, h), sorting(m, h), killer(m, h), record_sort(m, h),
+    sections = [reading(m, h), printing(m, h), startup(m, h), sorting(m, h), sorting_in_memory(m, h), killer(m, h), record_sort(m, h),
                 count_down_up(m, h), fib_loop(m, h), fib_recursive(m, h), matrix(m, h),
                 builds(m, h, work / "data")]
     plots(m, work, bench, h)
