@@ -217,7 +217,8 @@ every width from 1 to 11 characters, one per line: {size:,} bytes, into /dev/nul
 them with `Console::print("%i\\n")`, `base/write_printf` with `printf("%i\\n")`, and `base/write_fmt` with
 `fmt::format_int` of the fmt library (Debian's libfmt-dev {f['fmt']}, used header-only), each number with its
 line break copied into one 64 KiB buffer that goes out with `write` whenever the next number might not fit,
-as Console does; the library's code pulls in the C++ runtime library, a millisecond or so of start-up more.
+as Console does; the library's code links the C++ runtime library, which adds a few milliseconds of start-up
+at most.
 All are built from bench/src with {f['baseline_flags_O2']}.  Before the timed runs every output was compared
 with write_console's with `cmp`: {f['writer_outputs']}.
 
