@@ -120,42 +120,130 @@ def table(results, base=None, label="baseline"):
 
 
 class Headlines:
+    """The table of headline figures.  A figure given a name is also kept as
+    a number, for WORK_DIR/figures (name=value lines)."""
+
     def __init__(self):
         self.rows = []
+        self.named = {}
 
-    def add(self, figure, measured, target="—", met=None):
+    def add(self, figure, measured, target="—", met=None, name=None, value=None):
         verdict = "—" if met is None else ("yes" if met else "**no**")
         self.rows.append(f"| {figure} | {measured} | {target} | {verdict} |")
+        if name:
+            self.named[name] = value
 
-    def speedup(self, figure, slow, fast, at_least):
+    def speedup(self, figure, slow, fast, at_least, name=None):
         """A target on how many times faster `fast` runs than `slow`."""
         value, spread = ratio(slow, fast)
-        self.add(figure, f"{fmt_ratio(value, spread)} ×", f"≥ {at_least} ×", value >= at_least)
+        self.add(figure, f"{fmt_ratio(value, spread)} ×", f"≥ {at_least} ×", value >= at_least, name, value)
+        return value
+
+    def times(self, figure, result, base, at_most=None, name=None):
+        """How many times the time of `base` `result` takes, with a target
+        of at most `at_most` times, if any."""
+        value, spread = ratio(result, base)
+        target, met = ("—", None) if at_most is None else (f"≤ {at_most} ×", value <= at_most)
+        self.add(figure, f"{fmt_ratio(value, spread)} ×", target, met, name, value)
         return value
 
     def markdown(self):
         return "\n".join(["| Figure | Measured | Target | Met |", "|---|---|---|---|", *self.rows])
 
+    def figures(self):
+        return "".join(f"{name}={value:.6g}\n" for name, value in self.named.items())
+
 
 # --------------------------------------------------------------------------
 # The sections of results.md
 
-def reader_writer(m, h):
-    reader, writer = m.run("reader"), m.run("writer")
-    console_in, scanf = m.pick("reader", "read_console"), m.pick("reader", "read_scanf")
-    console_out, printf = m.pick("writer", "write_console"), m.pick("writer", "write_printf")
-    h.speedup("Reader: `scanf(\"%i\")` time ÷ `Console::read_int` time, 10,000,000 numbers", scanf, console_in, 4)
-    h.speedup("Writer: `printf(\"%i\\n\")` time ÷ `Console::print` time, 10,000,000 numbers", printf, console_out, 4)
-    return f"""## Reading and writing numbers against the C library
+def throughput_rows(results, size):
+    rows = ["| Command | Throughput |", "|---|---|"]
+    rows += [f"| `{cell(r['command'])}` | {size / r['mean'] / 1e6:,.0f} MB/s |" for r in results]
+    return "\n".join(rows)
 
-Each pair is built from bench/src with the same compiler and flags ({m.facts['baseline_flags_O2']}).
-The readers take the count and 10,000,000 random 32-bit numbers of `in/random-10000000.in` and print their
-wrapped sum (both printed {m.facts['reader_sums']}); the writers print 10,000,000 numbers of every width from
-1 to 11 characters, one per line (outputs {m.facts['writer_outputs']}).
 
-{table(reader, scanf, "scanf")}
+def reading(m, h):
+    run = m.run("reader")
+    console, floor, scanf = (m.pick("reader", name) for name in ("read_console", "read_floor", "read_scanf"))
+    size = int(m.facts["read_bytes"])
+    value = h.times("Reading 10,000,000 numbers: `Console::read_int` time ÷ the floor's (64 KiB `read`s, `memchr`)",
+                    console, floor, 2, "read_console_over_floor")
+    h.speedup("Reading 10,000,000 numbers: `scanf(\"%i\")` time ÷ `Console::read_int` time", scanf, console, 4,
+              "read_scanf_over_console")
+    return f"""## Reading numbers against the floor and the C library
 
-{table(writer, printf, "printf")}
+The readers take `in/random-10000000.in` ({size:,} bytes: the count and 10,000,000 random 32-bit numbers, one
+per line) on standard input.  `base/read_console` reads them with `Console::read_int` and `base/read_scanf`
+with `scanf("%i")`, and both print the wrapped sum (they printed {m.facts['reader_sums']}).  The floor,
+`base/read_floor`, does what any reader must: it `read`s the file in 64 KiB blocks, the size of Console's
+input buffer, so the kernel copies every byte from the page cache into the buffer, and looks at every byte
+once, counting the line breaks with `memchr` (it counted {int(m.facts['read_floor_lines']):,}).  All three are
+built from bench/src with the same compiler and flags ({m.facts['baseline_flags_O2']}).
+
+{table(run, floor, "the floor")}
+
+{throughput_rows(run, size)}
+
+`Console::read_int` takes {fmt_ratio(*ratio(console, floor))} times the floor's time (target: at most 2,
+{"met" if value <= 2 else "missed"}); `scanf` takes {fmt_ratio(*ratio(scanf, console))} times
+`Console::read_int`'s (target: at least 4).
+"""
+
+
+def printing(m, h):
+    run = m.run("writer")
+    console, printf, fmt_lib = (m.pick("writer", name) for name in ("write_console", "write_printf", "write_fmt"))
+    copying = m.pick("writer", " copy > /dev/null")
+    plain = m.pick("writer", "printed-10000000.txt > /dev/null")
+    size = int(m.facts["print_bytes"])
+    f = m.facts
+    value = h.times("Printing 10,000,000 numbers: `Console::print` time ÷ the copying floor's (each 64 KiB piece "
+                    "copied from the mapped file into one buffer, then written)", console, copying, 4,
+                    "print_console_over_copying_floor")
+    h.times("Printing 10,000,000 numbers: `Console::print` time ÷ the plain floor's (the mapped file written "
+            "into /dev/null; its bytes are never read)", console, plain, None, "print_console_over_plain_floor")
+    h.speedup("Printing 10,000,000 numbers: `printf(\"%i\\n\")` time ÷ `Console::print` time", printf, console, 4,
+              "print_printf_over_console")
+    h.times("Printing 10,000,000 numbers: `fmt::format_int` time ÷ `Console::print` time", fmt_lib, console, None,
+            "print_fmt_over_console")
+    identical = f["writer_outputs"].startswith("identical")
+    h.add("Printing: every printer's output and both floors' byte for byte the same", f["writer_outputs"],
+          "identical", identical)
+    return f"""## Printing numbers against the floors, the C library and fmt
+
+The printers print the 10,000,000 numbers i × 0x9E3779B1 (wrapped to 32 bits) for i = 0 to 9,999,999, of
+every width from 1 to 11 characters, one per line: {size:,} bytes, into /dev/null.  `base/write_console` prints
+them with `Console::print("%i\\n")`, `base/write_printf` with `printf("%i\\n")`, and `base/write_fmt` with
+`fmt::format_int` of the fmt library (Debian's libfmt-dev {f['fmt']}, used header-only), each number with its
+line break copied into one 64 KiB buffer that goes out with `write` whenever the next number might not fit,
+as Console does; the library's code links the C++ runtime library, which adds a few milliseconds of start-up
+at most.
+All are built from bench/src with {f['baseline_flags_O2']}.  Before the timed runs every output was compared
+with write_console's with `cmp`: {f['writer_outputs']}.
+
+The floors write the same bytes already formatted: `in/printed-10000000.txt` is write_console's output,
+made once beforehand, and `base/write_floor FILE` maps it and writes it in 64 KiB pieces, the size of
+Console's output buffer.  A `write` into /dev/null returns at once without reading a byte, and nothing else
+touches the mapping, so this plain floor measures the start-up, the mapping and {-(-size // 65536):,} system
+calls, and moves no bytes at all: one run of it had {int(f['minor_faults_write_floor']):,} minor page faults
+and a peak memory of {int(f['maxrss_write_floor']):,} KiB, for a file of {size // 1024:,} KiB.  So a second
+floor, `base/write_floor FILE copy`, copies each piece into one 64 KiB buffer and writes it from there: every
+byte is read once from memory (the page cache, far larger than the processor's caches) and stored once into a
+buffer that stays in the cache ({int(f['minor_faults_write_floor_copy']):,} minor page faults and
+{int(f['maxrss_write_floor_copy']):,} KiB; its mapping is filled at once with `MAP_POPULATE`).  The target
+applies to this copying floor.  A printer stores the same bytes but computes them instead of reading them
+from memory, so a fast enough printer can beat it: a ratio below 1.  `Console::print`: one run had
+{int(f['minor_faults_write_console']):,} minor page faults and {int(f['maxrss_write_console']):,} KiB.
+
+{table(run, copying, "the copying floor")}
+
+{throughput_rows(run, size)}
+
+`Console::print` takes {fmt_ratio(*ratio(console, copying))} times the copying floor's time (target: at most 4,
+{"met" if value <= 4 else "missed"}) and {fmt_ratio(*ratio(console, plain))} times the plain floor's;
+`printf` takes {fmt_ratio(*ratio(printf, console))} times `Console::print`'s (target: at least 4), and
+`fmt::format_int` {fmt_ratio(*ratio(fmt_lib, console))} times.
 """
 
 
@@ -252,8 +340,14 @@ def sorting(m, h):
         fits = kib * 1024 <= MEMORY_LIMIT_BYTES
         h.add(f"Peak memory of `{program}` at 10,000,000 numbers", f"{kib:,} KiB ({kib * 1024 / 1e6:.1f} MB)",
               f"≤ 40 MB + 8 MiB ({MEMORY_LIMIT_BYTES // 1024:,} KiB)", fits)
-        memory_rows.append(f"| `{program}` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB |")
-    memory = "\n".join(["| Program | Maximum resident set size | in MB |", "|---|---|---|", *memory_rows])
+        faults, alone = (int(m.facts[f"minor_faults_{key}"]) for key in (program, program[:-3] + "_in_memory"))
+        h.add(f"Minor page faults of `{program}` at 10,000,000 numbers", f"{faults:,} (its sort in memory: {alone:,})")
+    for program in ("quick_sort_b2", "heap_sort_b2", "quick_sort_in_memory", "heap_sort_in_memory"):
+        kib, faults = int(m.facts[f"maxrss_{program}"]), int(m.facts[f"minor_faults_{program}"])
+        where = "bin" if program.endswith("_b2") else "base"
+        memory_rows.append(f"| `{where}/{program}` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB | {faults:,} |")
+    memory = "\n".join(["| Program | Maximum resident set size | in MB | Minor page faults |", "|---|---|---|---|",
+                        *memory_rows])
     return f"""## Sorting 10,000,000 random numbers
 
 `in/random-10000000.in` holds the count and 10,000,000 random 32-bit numbers from the seeded generator
@@ -267,9 +361,50 @@ timed runs: {m.facts['sort_check']}.
 Reading and printing take {share:.0%} of the `quick_sort_b2` run (the reader+printer baseline's time over
 quick_sort's); the sort itself takes the remaining {fmt_time(quick['mean'] - echo['mean'])}.
 
-Peak memory, from `/usr/bin/time -v` (the numbers alone take 40,000,000 bytes):
+Peak memory and minor page faults, from one run of each under `/usr/bin/time -v` (the numbers alone take
+40,000,000 bytes, 9,766 pages of 4 KiB; the sorts in memory are those of the next section):
 
 {memory}
+"""
+
+
+def sorting_in_memory(m, h):
+    run = m.run("sort-memory")
+    quick, heap = m.pick("sort-memory", "quick_sort_b2"), m.pick("sort-memory", "heap_sort_b2")
+    making = m.pick("sort-memory", "unsorted")
+    quick_alone = m.pick("sort-memory", "base/quick_sort_in_memory 10000000 1 > /dev/null")
+    heap_alone = m.pick("sort-memory", "heap_sort_in_memory")
+    targets = {"quick_sort": 1.15, "heap_sort": 1.1}
+    rows = ["| Program | Whole run | Its sort in memory | Whole run ÷ in memory | Target | Difference |",
+            "|---|---|---|---|---|---|"]
+    for program, whole, alone in (("quick_sort", quick, quick_alone), ("heap_sort", heap, heap_alone)):
+        value = h.times(f"`{program}_b2`, 10,000,000 numbers: whole run (input file in, /dev/null out) time ÷ its "
+                        f"own sort in memory", whole, alone, targets[program], f"{program}_over_in_memory")
+        verdict = "met" if value <= targets[program] else "missed"
+        rows.append(f"| `{program}_b2` | {fmt_time(whole['mean'], sd(whole))} "
+                    f"| {fmt_time(alone['mean'], sd(alone))} | {fmt_ratio(*ratio(whole, alone))} "
+                    f"| ≤ {targets[program]} ({verdict}) | {fmt_time(whole['mean'] - alone['mean'])} |")
+    f = m.facts
+    return f"""## quick_sort and heap_sort against their own sort in memory
+
+`base/quick_sort_in_memory 10000000 1` and `base/heap_sort_in_memory 10000000 1` make the 10,000,000 numbers of
+`in/random-10000000.in` in memory, with the generator of bench/src/make_input.cpp (bench/src/splitmix64.hpp)
+and the same seed, in one block from `suite::allocate_array` taken after the console, as the program takes
+it, and sort them with the program's own routine: bench/src/sort_in_memory.cpp compiles the program's source
+file (sorting/quick_sort.cpp, sorting/heap_sort.cpp) into itself with its `main` renamed, and calls the
+routine as that `main` does.  They read nothing and print only a checksum that depends on the order of the
+numbers (they printed {f['in_memory_checksums']}), so the sort cannot be left out.  They are built with the
+flags of the programs' b2 builds, taken from the build: {f['in_memory_flags_quick_sort']} and
+{f['in_memory_flags_heap_sort']}.  Checked once outside the timed runs, with their sorted numbers printed:
+{f['in_memory_check']}.  With `unsorted` the sort is skipped, which leaves what the in-memory run spends on
+making the numbers and the checksum: {fmt_time(making['mean'], sd(making))}.
+
+{table(run)}
+
+{chr(10).join(rows)}
+
+The difference is what the whole run spends on reading its input and printing the sorted numbers, less
+the making of the numbers in memory.
 """
 
 
@@ -413,10 +548,13 @@ def fib_recursive(m, h):
         build = re.search(r"_b(\d)", r["command"]).group(1)
         value, spread = ratio(r, b0)
         per_call = r["mean"] / FIB_CALLS_40
-        rows.append(f"| b{build} | {per_call * 1e9:.3f} ns | {fmt_ratio(value, spread)} |")
         shown = "b0 itself" if r is b0 else fmt_ratio(value, spread)
-        rows[-1] = f"| b{build} | {per_call * 1e9:.3f} ns | {shown} |"
+        rows.append(f"| b{build} | {per_call * 1e9:.3f} ns | {shown} |")
         h.add(f"`fib_recursive_b{build}`, n = 40: time per call, and time ÷ b0's", f"{per_call * 1e9:.3f} ns, {shown}")
+    largest = m.run("fib_recursive_max")[0]
+    h.add("`fib_recursive_b0`, n = 2147483647", f"{fmt_time(largest['mean'], sd(largest))}, median "
+          f"{fmt_time(largest['median'])} ({len(largest['times'])} runs)", name="fib_recursive_b0_max_seconds",
+          value=largest["mean"])
     return f"""## fib_recursive with n = 40
 
 F(40) takes 331,160,281 calls (the output line: `{m.facts['fib_recursive_output']}`); the time per call is the
@@ -425,6 +563,13 @@ whole run's time over that count (start-up included, a few milliseconds).
 {table(run, b0, "b0")}
 
 {chr(10).join(rows)}
+
+### The largest n, unoptimised
+
+`bin/fib_recursive_b0` with n = 2147483647, the largest 32-bit number, in {len(largest['times'])} runs (they
+may take seconds each); the output went to a file, and was `{m.facts['fib_recursive_max_output']}`.
+
+{table(m.run("fib_recursive_max"))}
 """
 
 
@@ -501,6 +646,33 @@ def sweep_points(m, runs, program):
     return sorted((n, mean, spread) for n, (mean, spread) in points.items())
 
 
+# What each bar of the reading and printing plot shows: the command picked
+# from its run, its label and its kind (the colour).
+READ_PRINT_BARS = [
+    ("reader", "read_console", "Console::read_int", "suite"),
+    ("reader", "read_floor", "floor: read + memchr", "floor"),
+    ("reader", "read_scanf", "scanf", "C library"),
+    ("writer", "write_console", "Console::print", "suite"),
+    ("writer", "printed-10000000.txt > /dev/null", "floor: mapped file, write", "floor"),
+    ("writer", " copy > /dev/null", "floor: mapped file, copy, write", "floor"),
+    ("writer", "write_fmt", "fmt::format_int", "fmt"),
+    ("writer", "write_printf", "printf", "C library"),
+]
+BAR_COLOURS = {"suite": 0x4477AA, "floor": 0x999999, "C library": 0xCC6677, "fmt": 0x228833}
+
+
+def write_read_print(m, data):
+    """read_print.dat: position, MB/s, colour and label of each bar, the
+    readers first, a gap, then the printers."""
+    sizes = {"reader": int(m.facts["read_bytes"]), "writer": int(m.facts["print_bytes"])}
+    lines = []
+    for index, (run, text, label, kind) in enumerate(READ_PRINT_BARS):
+        position = index + (1 if run == "writer" else 0)
+        rate = sizes[run] / m.pick(run, text)["mean"] / 1e6
+        lines.append(f"{position} {rate:.1f} {BAR_COLOURS[kind]} \"{label}\" \"{kind}\"")
+    (data / "read_print.dat").write_text("\n".join(lines) + "\n")
+
+
 def plots(m, work, bench, h):
     data = work / "data"
     quick = sweep_points(m, ["sweep-sorts", "sort10M"], "quick_sort_b2")
@@ -537,6 +709,8 @@ def plots(m, work, bench, h):
     (data / "throughput.dat").write_text("\n".join(throughput) + "\n")
     limit = size / m.pick("count", "pipe_writer")["mean"] / 1e6
 
+    write_read_print(m, data)
+
     terminal = m.facts["gnuplot_terminal"]
     out = bench / "plots"
     out.mkdir(exist_ok=True)
@@ -545,6 +719,7 @@ def plots(m, work, bench, h):
         "fib_recursive": {"fit_a": intercept, "fit_b": slope, "fit_from": fitted[0][0],
                           "fit_title": f"'fit over n = {fitted[0][0]}..{fitted[-1][0]}: × {factor:.3f} per step'"},
         "count_down_up": {"limit": limit},
+        "read_print": {},
         "builds": {},
     }
     for plot, variables in settings.items():
@@ -562,7 +737,7 @@ def main():
     (work / "data").mkdir(exist_ok=True)
     m = Measurements(work)
     h = Headlines()
-    sections = [reader_writer(m, h), startup(m, h), sorting(m, h), killer(m, h), record_sort(m, h),
+    sections = [reading(m, h), printing(m, h), startup(m, h), sorting(m, h), sorting_in_memory(m, h), killer(m, h), record_sort(m, h),
                 count_down_up(m, h), fib_loop(m, h), fib_recursive(m, h), matrix(m, h),
                 builds(m, h, work / "data")]
     plots(m, work, bench, h)
@@ -589,7 +764,9 @@ below 1 is faster; the headline figures state each ratio in the direction of its
 {h.markdown()}
 
 Plots: [sorting times](plots/sorts.png), [fib_recursive](plots/fib_recursive.png),
-[count_down_up throughput](plots/count_down_up.png), [builds side by side](plots/builds.png).
+[count_down_up throughput](plots/count_down_up.png), [builds side by side](plots/builds.png),
+[reading and printing throughput](plots/read_print.png).  The named figures are also written to
+build/bench/figures, one `name=value` line each.
 """
     plots_section = """## Plots
 
@@ -603,9 +780,15 @@ about 10⁴ numbers a run is mostly start-up.
 
 ![count_down_up throughput](plots/count_down_up.png)
 
+Reading and printing throughput: bytes of input read, or of output printed, per second of the whole run, on
+a logarithmic scale (the plain floor of printing reads no bytes and is far off the others).
+
+![Reading and printing throughput](plots/read_print.png)
+
 ![Each program's builds](plots/builds.png)
 """
     (bench / "results.md").write_text("\n".join([header, *sections, plots_section]))
+    (work / "figures").write_text(h.figures())
 
 
 if __name__ == "__main__":

@@ -13,40 +13,18 @@
 //                                      around the middle element's value
 //                                      splits off one element at a time
 //
-// The random numbers come from splitmix64, so they do not depend on the
-// standard library's distributions.
+// The random numbers come from splitmix64.hpp, shared with the baselines
+// that make the same numbers in memory.
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "splitmix64.hpp"
 #include "suite.hpp"
 
 namespace {
-
-class SplitMix64 {
-public:
-    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-
-    std::int32_t any_int() { return static_cast<std::int32_t>(static_cast<std::uint32_t>(next() >> 32)); }
-
-    // Uniform enough for a benchmark: the bias of the modulo is below 2^-32.
-    std::int32_t between(std::int32_t low, std::int32_t high) {
-        const auto span = static_cast<std::uint64_t>(std::int64_t{high} - low + 1);
-        return static_cast<std::int32_t>(low + static_cast<std::int64_t>(next() % span));
-    }
-
-private:
-    std::uint64_t state_;
-};
 
 [[noreturn]] void usage() {
     std::fputs("usage: make_input random N SEED [plain] | records N SEED | matrix D SEED | killer N\n", stderr);
@@ -68,9 +46,11 @@ std::int32_t parse_count(const char* text) {
 // values gives, in one linear pass, the value each starting position must
 // hold.
 suite::HeapArray<std::int32_t> killer_permutation(std::int32_t n) {
-    auto at = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(n));     // element at a position
-    auto value = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(n));  // value of an element
-    if (!at || !value) std::exit(1);
+    auto at_block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(n));
+    auto value_block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(n));
+    if (!at_block || !value_block) std::exit(1);
+    std::int32_t* const at = at_block.get();        // element at a position
+    std::int32_t* const value = value_block.get();  // value of an element
     for (std::int32_t p = 0; p < n; ++p) at[p] = p;
     const std::int64_t hi = n - 1;
     for (std::int64_t lo = 0; lo < n; ++lo) {
@@ -80,7 +60,7 @@ suite::HeapArray<std::int32_t> killer_permutation(std::int32_t n) {
         at[lo] = at[middle];
         at[middle] = moved;
     }
-    return value;
+    return value_block;
 }
 
 // What one partition round of quick_sort does to the range lo..hi of
@@ -153,8 +133,9 @@ int main(int argc, char** argv) {
     suite::Console io;
 
     if (std::strcmp(kind, "killer") == 0) {
-        const auto permutation = killer_permutation(n);
-        check_killer(permutation.get(), n, n <= 20000 ? n : 200);
+        const auto block = killer_permutation(n);
+        const std::int32_t* const permutation = block.get();
+        check_killer(permutation, n, n <= 20000 ? n : 200);
         io.print("%i\n", n);
         for (std::int32_t p = 0; p < n; ++p) io.print("%i\n", permutation[p]);
         return 0;

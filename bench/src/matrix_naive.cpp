@@ -10,7 +10,8 @@ void multiply(const std::int32_t* left, const std::int32_t* right, std::int32_t*
     for (std::int32_t i = 0; i < n; ++i) {
         for (std::int32_t j = 0; j < n; ++j) {
             std::int32_t sum = 0;
-            for (std::int32_t k = 0; k < n; ++k) sum = suite::wrap_add(sum, suite::wrap_mul(left[i * n + k], right[k * n + j]));
+            for (std::int32_t k = 0; k < n; ++k)
+                sum = suite::wrap_add(sum, suite::wrap_mul(left[i * n + k], right[k * n + j]));
             result[i * n + j] = sum;
         }
     }
