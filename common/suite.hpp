@@ -274,8 +274,9 @@ public:
     std::int32_t read_int() noexcept {
         const unsigned char* cursor = next_;
         while (is_white_space(*cursor)) ++cursor;
+        // A sign is stepped over without a branch: signs come in any order.
         const bool negative = *cursor == '-';
-        if (negative || *cursor == '+') ++cursor;
+        cursor += static_cast<unsigned>(negative) | static_cast<unsigned>(*cursor == '+');
         if (exhausted_ || static_cast<unsigned>(*cursor - '1') > 8) return read_int_anywhere();
         const std::uint32_t value = take_decimal_digits(cursor);
         if (cursor == end_) return read_int_anywhere();
@@ -290,7 +291,7 @@ public:
     // the buffer has room for the longest text the call can make, it is
     // written in one go through a local cursor.
     template <std::same_as<std::int32_t>... Ints>
-    void print(std::type_identity_t<Format<sizeof...(Ints)>> format, Ints... numbers) noexcept {
+    [[gnu::always_inline]] void print(std::type_identity_t<Format<sizeof...(Ints)>> format, Ints... numbers) noexcept {
         std::size_t index = 0;
         if (format.text_length() + sizeof...(Ints) * longest_number <= capacity_ - pending_) {
             char* text = output_ + pending_;
@@ -338,8 +339,8 @@ private:
     static constexpr std::size_t spare_capacity = 256;
     static constexpr std::size_t longest_number = 11;  // "-2147483648"
     // Behind the input data: a '\0' that no rule accepts, and room for the
-    // rest of a word read at the last data byte.
-    static constexpr std::size_t input_padding = 8;
+    // rest of two words read at the last data byte.
+    static constexpr std::size_t input_padding = 16;
 
     static constexpr unsigned digit_value(unsigned char c) noexcept {
         const unsigned decimal = static_cast<unsigned>(c) - '0';
@@ -401,21 +402,31 @@ private:
         }
     }
 
-    // The value of the decimal digits at `cursor`, eight at a time: the next
-    // eight bytes are tested and converted as one word, and `cursor` is left
-    // behind the last digit.  The padding behind the data makes the word
+    // The value of the decimal digits at `cursor`, sixteen at a time: the
+    // next two words of eight bytes are tested and converted, and `cursor`
+    // is left behind the last digit.  Both words are read at once, so the
+    // second is at hand when the first is all digits, as in most numbers of
+    // nine digits or more.  The padding behind the data makes the words
     // readable, and its '\0' ends the run of digits.
-    static std::uint32_t take_decimal_digits(const unsigned char*& cursor) noexcept {
+    [[gnu::always_inline]] static std::uint32_t take_decimal_digits(const unsigned char*& cursor) noexcept {
         static constexpr std::uint32_t scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+        // The value of the first `count` digits of a word.
+        const auto value_of = [](std::uint64_t word, int count) {
+            return count == 0 ? 0 : eight_digits_value(word << (64 - 8 * count));
+        };
         std::uint32_t value = 0;
         for (;;) {
-            const std::uint64_t word = load_text_word(cursor);
-            const int digits = leading_digits(word);
-            if (digits == 0) return value;
-            // The digits moved to the top of the word, behind zeros.
-            value = value * scale[digits] + eight_digits_value(word << (64 - 8 * digits));
-            cursor += digits;
-            if (digits < 8) return value;
+            const std::uint64_t first = load_text_word(cursor);
+            const std::uint64_t second = load_text_word(cursor + 8);
+            const int head = leading_digits(first);
+            if (head < 8) {
+                cursor += head;
+                return value * scale[head] + value_of(first, head);
+            }
+            const int tail = leading_digits(second);
+            value = (value * scale[8] + eight_digits_value(first)) * scale[tail] + value_of(second, tail);
+            cursor += 8 + tail;
+            if (tail < 8) return value;
         }
     }
 
@@ -463,7 +474,7 @@ private:
         pending_ = static_cast<std::size_t>(put_digits(output_ + pending_, number) - output_);
     }
 
-    static char* put_text(char* out, std::string_view text) noexcept {
+    [[gnu::always_inline]] static char* put_text(char* out, std::string_view text) noexcept {
         std::memcpy(out, text.data(), text.size());
         return out + text.size();
     }
@@ -473,20 +484,24 @@ private:
     // its leading zeros shifted out, a longer number as its one or two
     // leading digits and then a word.  A word may write past the number's
     // end, always within the room for the longest number.
-    static char* put_digits(char* out, std::int32_t number) noexcept {
-        std::uint32_t magnitude = static_cast<std::uint32_t>(number);
-        if (number < 0) {
-            *out++ = '-';
-            magnitude = 0U - magnitude;
-        }
+    [[gnu::always_inline]] static char* put_digits(char* out, std::int32_t number) noexcept {
+        // The sign, and below the one or two leading digits, are written
+        // without a branch: numbers come in any order.
+        const bool negative = number < 0;
+        const std::uint32_t magnitude =
+            negative ? 0U - static_cast<std::uint32_t>(number) : static_cast<std::uint32_t>(number);
+        *out = '-';
+        out += static_cast<unsigned>(negative);
         if (magnitude < 100000000) {
             const int length = decimal_length(magnitude);
             store_text_word(out, eight_digits_text(magnitude) >> (64 - 8 * length));
             return out + length;
         }
         const std::uint32_t leading = magnitude / 100000000;  // 1 to 42
-        if (leading >= 10) *out++ = static_cast<char>('0' + leading / 10);
-        *out++ = static_cast<char>('0' + leading % 10);
+        const bool two = leading >= 10;
+        out[0] = static_cast<char>('0' + (two ? leading / 10 : leading));
+        out[1] = static_cast<char>('0' + leading % 10);
+        out += 1 + static_cast<unsigned>(two);
         store_text_word(out, eight_digits_text(magnitude % 100000000));
         return out + 8;
     }
