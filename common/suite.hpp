@@ -110,7 +110,7 @@ constexpr std::uint64_t eight_digits_text(std::uint32_t number) noexcept {
 // The count of decimal digits of `number`, 1 to 10.
 constexpr int decimal_length(std::uint32_t number) noexcept {
     constexpr std::uint32_t powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-    const int estimate = std::bit_width(number | 1) * 1233 >> 12;  // log10(2) is about 1233 / 4096
+    const int estimate = static_cast<int>(std::bit_width(number | 1)) * 1233 >> 12;  // log10(2) is about 1233 / 4096
     return estimate + ((number | 1) >= powers[estimate] ? 1 : 0);
 }
 

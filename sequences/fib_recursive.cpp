@@ -29,7 +29,7 @@ std::int32_t fibonacci_by_doubling(std::int32_t n) {
     std::uint32_t current = 0;  // F(k), k being the bits of n taken so far
     std::uint32_t next = 1;     // F(k + 1)
     const auto bits = static_cast<std::uint32_t>(n);
-    for (int bit = std::bit_width(bits) - 1; bit >= 0; --bit) {
+    for (int bit = static_cast<int>(std::bit_width(bits)) - 1; bit >= 0; --bit) {
         const std::uint32_t doubled = current * (2 * next - current);
         const std::uint32_t doubled_next = current * current + next * next;
         if ((bits >> bit) & 1U) {

@@ -53,9 +53,9 @@ TEST_P(EveryProgram, FailedWritesEndWithStatus255AndOneLine) {
 // can grow with its input; its sample otherwise.
 std::string long_output_input(const std::string& executable) {
     const std::string program = program_of(executable);
-    const auto numbers = [](int count, std::uint32_t step) {
+    const auto numbers = [](std::uint32_t count, std::uint32_t step) {
         std::string text;
-        for (int i = 0; i < count; ++i) text += " " + std::to_string(static_cast<std::int32_t>(i * step));
+        for (std::uint32_t i = 0; i < count; ++i) text += " " + std::to_string(static_cast<std::int32_t>(i * step));
         return text;
     };
     if (program == "count_down_up") return "20000\n";
