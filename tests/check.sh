@@ -25,12 +25,12 @@ times=()
 started=$SECONDS
 phase_started=$SECONDS
 phase_done() {
-    times+=("$(printf '%-28s %5d s' "$1" $((SECONDS - phase_started)))")
+    times+=("$(printf '%-32s %5d s' "$1" $((SECONDS - phase_started)))")
     phase_started=$SECONDS
 }
 report_times() {
     echo "=== time of each phase"
-    printf '%s\n' "${times[@]}" "$(printf '%-28s %5d s' all $((SECONDS - started)))"
+    printf '%s\n' "${times[@]}" "$(printf '%-32s %5d s' all $((SECONDS - started)))"
 }
 trap report_times EXIT
 
