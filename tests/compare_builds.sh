@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Every build of a program, from every compiler, must give the same bytes
 # and exit status for the same input. Runs each program's golden inputs and
-# its sample through all its builds in the given folders and compares them.
+# its sample through all its builds in the given folders and compares every
+# run with the first build's; a difference is shown with the first bytes
+# that differ.
 #   compare_builds.sh [--runner <command>] <folder of executables> [[--runner <command>] <folder> ...]
 # A runner, such as "qemu-s390x -L /usr/s390x-linux-gnu" for executables
 # built for another machine, is put in front of those of the folder after it.
@@ -22,37 +24,67 @@ while (($# > 0)); do
     runners+=("$runner")
     shift
 done
-checked=0
+runs=()
 differences=0
+
+# Up to 20 bytes of file $1 from byte $2 (counted from 1) on, in double
+# quotes, with C escapes for quotes, backslashes, tabs and line ends.
+excerpt() {
+    local chunk=""
+    LC_ALL=C IFS= read -r -d '' -n 20 chunk < <(tail -c +"$2" "$1") || true
+    chunk=${chunk//\\/\\\\}
+    chunk=${chunk//\"/\\\"}
+    chunk=${chunk//$'\t'/\\t}
+    chunk=${chunk//$'\r'/\\r}
+    chunk=${chunk//$'\n'/\\n}
+    printf '"%s"' "$chunk"
+}
+
+# How output $3 with status $4 differs from the reference output $1 with status $2.
+difference() {
+    local text="" at
+    if ! cmp -s "$1" "$3"; then
+        at=$(cmp "$1" "$3" 2>&1 | sed -nE 's/.* differ: byte ([0-9]+).*/\1/p; s/.* after byte ([0-9]+).*/\1+1/p')
+        at=$((${at:-1}))
+        text="at byte $at: $(excerpt "$3" "$at") instead of $(excerpt "$1" "$at")"
+    fi
+    if [[ $2 != "$4" ]]; then text="${text:+$text; }exit status $4 instead of $2"; fi
+    echo "$text"
+}
 
 for folder in "$root"/tests/golden/*/; do
     program=$(basename "$folder")
     executables=()
-    prefixes=()
+    origins=()
     for i in "${!folders[@]}"; do
         for executable in "${folders[i]}/${program}_b"[0-9]; do
             executables+=("$executable")
-            prefixes+=("${runners[i]}")
+            origins+=("$i")
         done
     done
     for input in "$folder"*.in "$root/samples/$program.in"; do
-        reference=""
-        for i in "${!executables[@]}"; do
-            read -ra prefix <<<"${prefixes[i]}"
+        for j in "${!executables[@]}"; do
+            i=${origins[j]}
+            read -ra prefix <<<"${runners[i]}"
             status=0
-            "${prefix[@]}" "${executables[i]}" <"$input" >"$scratch/out" 2>&1 || status=$?
-            result="$(sha256sum <"$scratch/out" | cut -c1-64) exit $status"
-            if [[ -z "$reference" ]]; then
-                reference=$result
-                first=${executables[i]}
-            elif [[ "$result" != "$reference" ]]; then
-                echo "DIFFERENT: ${executables[i]} and $first on $input" >&2
+            "${prefix[@]}" "${executables[j]}" <"$input" >"$scratch/out" 2>&1 || status=$?
+            runs[i]=$((${runs[i]:-0} + 1))
+            if ((j == 0)); then
+                mv "$scratch/out" "$scratch/reference"
+                reference_status=$status
+            elif ! cmp -s "$scratch/reference" "$scratch/out" || ((status != reference_status)); then
+                echo "DIFFERENT: ${executables[j]} on ${input#"$root"/}, against ${executables[0]}:" \
+                    "$(difference "$scratch/reference" "$reference_status" "$scratch/out" "$status")" >&2
                 differences=$((differences + 1))
             fi
-            checked=$((checked + 1))
         done
     done
 done
 
-echo "compared $checked runs over ${#folders[@]} build folders: $differences differences"
+total=0
+for i in "${!folders[@]}"; do
+    echo "${folders[i]}: ${runs[i]:-0} runs"
+    total=$((total + ${runs[i]:-0}))
+done
+echo "compared $total runs over ${#folders[@]} build folders: $differences differences"
 ((differences == 0))

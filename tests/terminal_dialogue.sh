@@ -14,13 +14,14 @@ trap 'tmux -L "$socket" kill-server 2>/dev/null || true' EXIT
 
 screen() { tmux -L "$socket" capture-pane -p -t dialogue | sed -e 's/[[:space:]]*$//' -e '/^$/d'; }
 
-# Waits until the screen's last line is exactly $1.
+# Waits until the screen's last line is exactly $1, in the dialogue with
+# $executable.
 wait_for_line() {
     for _ in $(seq 200); do
         [[ "$(screen | tail -n 1)" == "$1" ]] && return 0
         sleep 0.05
     done
-    echo "timed out waiting for \"$1\"; the screen shows:" >&2
+    echo "$executable: timed out waiting for \"$1\"; the screen shows:" >&2
     screen >&2
     return 1
 }

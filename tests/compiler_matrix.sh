@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Builds all of the suite's executables in several configurations with
+# tools/build_programs.sh (warnings as errors), judges each build with
+# tests/check_build.sh, and prints a table: configuration, executables
+# built, tests, runs compared with the release build, differences, time.
+#   tests/compiler_matrix.sh [CONFIGURATION ...]
+# A configuration is a compiler and the flags that replace the project's
+# levels, e.g. "clang++-15 -O3 -flto"; a compiler alone keeps the levels.
+# Without arguments, the configurations CI runs (below). Each build goes to
+# build/matrix/<configuration>/, its report to build/matrix/<configuration>.log.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+configurations=("$@")
+((${#configurations[@]} > 0)) ||
+    configurations=(g++-11 clang++-16 "clang++-15 -O3 -flto" "g++-12 -Os" "g++-12 -O3 -march=native")
+
+# The Debian packages a configuration needs: its compiler, the linker
+# plugin through which ld reads clang's LTO objects, and libc++ or the
+# sanitizer runtimes where the flags ask for them.
+packages() {
+    local cxx=$1 flags=$2 version
+    case $cxx in
+    g++-*) echo "$cxx" ;;
+    clang++-*)
+        version=${cxx#clang++-}
+        echo "clang-$version"
+        [[ $flags != *-flto* ]] || echo "llvm-$version-linker-tools"
+        [[ $flags != *-stdlib=libc++* ]] || echo "libc++-$version-dev libc++abi-$version-dev"
+        [[ $flags != *-fsanitize=* ]] || echo "libclang-rt-$version-dev"
+        ;;
+    esac
+}
+
+source tools/ensure_packages.sh
+for configuration in "${configurations[@]}"; do
+    read -r cxx flags <<<"$configuration"
+    # shellcheck disable=SC2046 # one word per package
+    ensure_packages $(packages "$cxx" "$flags")
+done
+
+# One row of the table.
+row() { printf '%-42s %11s %27s %13s %11s %15s %6s\n' "$@"; }
+
+rows=("$(row configuration executables "tests passed/skipped/failed" "runs compared" "runs differ" \
+    "programs failed" time)")
+status=0
+for configuration in "${configurations[@]}"; do
+    read -r cxx flags <<<"$configuration"
+    out=build/matrix/$(tr -c 'A-Za-z0-9+=.-' '_' <<<"$configuration" | sed 's/_$//')
+    echo "=== $configuration"
+    started=$SECONDS
+    rm -rf "$out"
+    fields=()
+    if bash tools/build_programs.sh --cxx "$cxx" --flags "$flags" --werror "$out"; then
+        bash tests/check_build.sh "$out" | tee "$out.log" || status=1
+        # From "tests: 319 passed, 51 skipped, 0 failed; runs compared with
+        # the release build: 701, 0 differ (...)" and "14 passed, 1 failed".
+        read -ra fields < <(sed -nE -e 's|^tests: ([0-9]+) passed, ([0-9]+) skipped, ([0-9]+) failed; |\1/\2/\3 |' \
+            -e 's|runs compared with the release build: ([0-9]+), ([0-9]+) differ .*|\1 \2|p' \
+            -e 's|^[0-9]+ passed, ([0-9]+) failed$|\1|p' "$out.log" | paste -sd ' ') || true
+    else
+        status=1
+    fi
+    ((${#fields[@]} == 4)) || fields=(- - - -)
+    label=$configuration
+    [[ -n $flags ]] || label+=", the project's levels"
+    built=0
+    [[ ! -d $out ]] || built=$(find "$out" -type f | wc -l)
+    rows+=("$(row "$label" "$built" "${fields[@]}" "$((SECONDS - started)) s")")
+done
+
+echo "=== compiler matrix"
+printf '%s\n' "${rows[@]}"
+exit "$status"
