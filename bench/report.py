@@ -369,21 +369,27 @@ Peak memory and minor page faults, from one run of each under `/usr/bin/time -v`
 
 
 def sorting_in_memory(m, h):
-    run = m.run("sort-memory")
-    quick, heap = m.pick("sort-memory", "quick_sort_b2"), m.pick("sort-memory", "heap_sort_b2")
-    making = m.pick("sort-memory", "unsorted")
-    quick_alone = m.pick("sort-memory", "base/quick_sort_in_memory 10000000 1 > /dev/null")
-    heap_alone = m.pick("sort-memory", "heap_sort_in_memory")
+    rounds = Rounds(m, "sort-memory")
+    names = {"quick_sort": ("bin/quick_sort_b2", "base/quick_sort_in_memory 10000000 1"),
+             "heap_sort": ("bin/heap_sort_b2", "base/heap_sort_in_memory 10000000 1")}
+    making = rounds.pooled("base/quick_sort_in_memory 10000000 1 unsorted")
     targets = {"quick_sort": 1.15, "heap_sort": 1.1}
-    rows = ["| Program | Whole run | Its sort in memory | Whole run ÷ in memory | Target | Difference |",
-            "|---|---|---|---|---|---|"]
-    for program, whole, alone in (("quick_sort", quick, quick_alone), ("heap_sort", heap, heap_alone)):
-        value = h.times(f"`{program}_b2`, 10,000,000 numbers: whole run (input file in, /dev/null out) time ÷ its "
-                        f"own sort in memory", whole, alone, targets[program], f"{program}_over_in_memory")
-        verdict = "met" if value <= targets[program] else "missed"
+    rows = ["| Program | Whole run | Its sort in memory | Whole run ÷ in memory: median of the rounds (range) "
+            "| Target | Difference |", "|---|---|---|---|---|---|"]
+    for program, (whole_text, alone_text) in names.items():
+        whole_command = next(c for c in rounds.commands if c.endswith(whole_text))
+        whole, alone = rounds.pooled(whole_command), rounds.pooled(alone_text)
+        figure = rounds.ratio(whole_command, alone_text)
+        met = figure[0] <= targets[program]
+        h.add(f"`{program}_b2`, 10,000,000 numbers: whole run (input file in, /dev/null out) time ÷ its own sort "
+              f"in memory, median of {rounds.count} rounds", f"{fmt_round_ratio(*figure)} ×",
+              f"≤ {targets[program]} ×", met, f"{program}_over_in_memory", figure[0])
         rows.append(f"| `{program}_b2` | {fmt_time(whole['mean'], sd(whole))} "
-                    f"| {fmt_time(alone['mean'], sd(alone))} | {fmt_ratio(*ratio(whole, alone))} "
-                    f"| ≤ {targets[program]} ({verdict}) | {fmt_time(whole['mean'] - alone['mean'])} |")
+                    f"| {fmt_time(alone['mean'], sd(alone))} | {fmt_round_ratio(*figure)} "
+                    f"| ≤ {targets[program]} ({'met' if met else 'missed'}) "
+                    f"| {fmt_time(whole['mean'] - alone['mean'])} |")
+    run = [rounds.pooled(c) for c in rounds.commands]
+    note = ROUNDS_NOTE.format(count=rounds.count, runs=rounds.runs_per_round)
     f = m.facts
     return f"""## quick_sort and heap_sort against their own sort in memory
 
@@ -397,7 +403,10 @@ numbers (they printed {f['in_memory_checksums']}), so the sort cannot be left ou
 flags of the programs' b2 builds, taken from the build: {f['in_memory_flags_quick_sort']} and
 {f['in_memory_flags_heap_sort']}.  Checked once outside the timed runs, with their sorted numbers printed:
 {f['in_memory_check']}.  With `unsorted` the sort is skipped, which leaves what the in-memory run spends on
-making the numbers and the checksum: {fmt_time(making['mean'], sd(making))}.
+making the numbers and the checksum: {fmt_time(making['mean'], sd(making))}.  The whole runs get their input
+through `base/feed`, without a shell.
+
+{note}
 
 {table(run)}
 

@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, ChainBeyondTheStack, testing::ValuesIn(builds_o
 // An unlimited stack still ends where the address space does: every build
 // computes by the loop, whatever the address-space limit.
 TEST(UnlimitedStack, FibRecursiveStillKnowsWhereMemoryEnds) {
-    if (support::emulated()) GTEST_SKIP() << "ulimit -v binds the emulator too, a 32-bit guest's 4 GiB";
+    if (support::emulated()) GTEST_SKIP() << "ulimit -v binds the emulator too: its code buffer alone needs 128 MiB, a 32-bit guest 4 GiB";
     if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit";
     support::RunOptions options;
     options.stack_limit = RLIM_INFINITY;
