@@ -57,8 +57,8 @@ int main() {
     // A count of 0 or below reads nothing, but the run still asks for the
     // block that count * 4 bytes give in 32-bit arithmetic (4294967292
     // bytes for -1, none for -2147483648) and ends by whether it is granted.
-    const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count)
-                                             : static_cast<std::uint32_t>(count) * std::uint32_t{4} / 4;
+    const std::uint64_t elements =
+        count > 0 ? static_cast<std::uint64_t>(count) : static_cast<std::uint32_t>(count) * std::uint32_t{4} / 4;
     const auto block = suite::allocate_array<std::int32_t>(elements);
     if (!block) return -1;
     std::int32_t* const values = block.get();

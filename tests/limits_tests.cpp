@@ -147,7 +147,7 @@ std::string fibonacci_line(std::int32_t n) {
 }
 
 // fib_recursive recurses while its estimate of 512 bytes a call says the
-// chain of n - 1 calls fits in the stack, and computes by a loop beyond.
+// chain of n - 1 calls fits in the stack, and computes by fast doubling beyond.
 // Near that bound on a 1 MiB stack: an n just inside recurses, reaches its
 // deepest chain at once and then runs for ages (the test ends it), without
 // ever overflowing the stack; an n just outside gives its value at once.
@@ -176,9 +176,10 @@ TEST_P(ChainBeyondTheStack, FibRecursiveGivesTheValueWithoutCrashing) {
 INSTANTIATE_TEST_SUITE_P(Limits, ChainBeyondTheStack, testing::ValuesIn(builds_of({"fib_recursive"})), build_name);
 
 // An unlimited stack still ends where the address space does: every build
-// computes by the loop, whatever the address-space limit.
+// computes by fast doubling, whatever the address-space limit.
 TEST(UnlimitedStack, FibRecursiveStillKnowsWhereMemoryEnds) {
-    if (support::emulated()) GTEST_SKIP() << "ulimit -v binds the emulator too: its code buffer alone needs 128 MiB, a 32-bit guest 4 GiB";
+    if (support::emulated())
+        GTEST_SKIP() << "ulimit -v binds the emulator too: its code buffer alone needs 128 MiB, a 32-bit guest 4 GiB";
     if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit";
     support::RunOptions options;
     options.stack_limit = RLIM_INFINITY;

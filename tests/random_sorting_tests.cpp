@@ -70,7 +70,6 @@ std::string one_per_line(const std::vector<std::int32_t>& values) {
     return lines;
 }
 
-
 // A count around the clamp of ten, at times any value at all.
 std::int32_t ten_count(RandomInput& random) { return random.chance(0.85) ? random.between(-2, 14) : random.value(); }
 
