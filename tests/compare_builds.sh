@@ -40,11 +40,12 @@ excerpt() {
     printf '"%s"' "$chunk"
 }
 
-# How output $3 with status $4 differs from the reference output $1 with status $2.
+# How output $3 with status $4 differs from the reference output $1 with
+# status $2; nothing when they are alike.
 difference() {
-    local text="" at
-    if ! cmp -s "$1" "$3"; then
-        at=$(cmp "$1" "$3" 2>&1 | sed -nE 's/.* differ: byte ([0-9]+).*/\1/p; s/.* after byte ([0-9]+).*/\1+1/p')
+    local text="" report at
+    if ! report=$(cmp "$1" "$3" 2>&1); then
+        at=$(sed -nE 's/.* differ: byte ([0-9]+).*/\1/p; s/.* after byte ([0-9]+).*/\1+1/p' <<<"$report")
         at=$((${at:-1}))
         text="at byte $at: $(excerpt "$3" "$at") instead of $(excerpt "$1" "$at")"
     fi
@@ -72,9 +73,11 @@ for folder in "$root"/tests/golden/*/; do
             if ((j == 0)); then
                 mv "$scratch/out" "$scratch/reference"
                 reference_status=$status
-            elif ! cmp -s "$scratch/reference" "$scratch/out" || ((status != reference_status)); then
-                echo "DIFFERENT: ${executables[j]} on ${input#"$root"/}, against ${executables[0]}:" \
-                    "$(difference "$scratch/reference" "$reference_status" "$scratch/out" "$status")" >&2
+                continue
+            fi
+            what=$(difference "$scratch/reference" "$reference_status" "$scratch/out" "$status")
+            if [[ -n $what ]]; then
+                echo "DIFFERENT: ${executables[j]} on ${input#"$root"/}, against ${executables[0]}: $what" >&2
                 differences=$((differences + 1))
             fi
         done
