@@ -7,24 +7,25 @@
 namespace {
 
 // Prints (real1 + imag1 i) * (real2 + imag2 i), parts wrapping modulo 2^32.
-void print_complex_product(suite::Console& io, std::int32_t real1, std::int32_t imag1, std::int32_t real2,
-                           std::int32_t imag2) {
+void print_complex_product(std::int32_t real1, std::int32_t imag1, std::int32_t real2, std::int32_t imag2) {
     using suite::wrap_add, suite::wrap_mul, suite::wrap_sub;
     const std::int32_t real = wrap_sub(wrap_mul(real1, real2), wrap_mul(imag1, imag2));
     const std::int32_t imaginary = wrap_add(wrap_mul(imag1, real2), wrap_mul(real1, imag2));
-    io.print("( %i, %i )\n", real, imaginary);
+    suite::printf("( %i, %i )\n", real, imaginary);
 }
 
 }  // namespace
 
 int main() {
-    suite::Console io;
-    io.print("please enter the real and imagnary part: \n");
-    const std::int32_t real1 = io.read_int();
-    const std::int32_t imag1 = io.read_int();
-    io.print("and again: \n");
-    const std::int32_t real2 = io.read_int();
-    const std::int32_t imag2 = io.read_int();
-    print_complex_product(io, real1, imag1, real2, imag2);
+    std::int32_t real1;
+    std::int32_t imag1;
+    std::int32_t real2;
+    std::int32_t imag2;
+
+    suite::printf("please enter the real and imagnary part: \n");
+    suite::scanf("%i%i", &real1, &imag1);
+    suite::printf("and again: \n");
+    suite::scanf("%i%i", &real2, &imag2);
+    print_complex_product(real1, imag1, real2, imag2);
     return 0;
 }

@@ -6,9 +6,10 @@
 #include "suite.hpp"
 
 int main() {
-    suite::Console io;
-    io.print("please insert a positive number\n");
-    std::int32_t n = io.read_int();
+    std::int32_t n;
+
+    suite::puts("please insert a positive number");
+    suite::scanf("%i", &n);
 
     // Division and remainder truncate toward zero, so the remainder of a
     // negative n is negative unless n is a multiple of 5.
@@ -18,8 +19,8 @@ int main() {
         case 2: n = n % 3; break;
         case 3: n = (n - 3) / 5; break;
         case 4: n = suite::wrap_mul(n, n - 1); break;
-        default: io.print("do'h\n"); break;
+        default: suite::puts("do'h"); break;
     }
-    io.print("I have a number for you: %i\n", n);
+    suite::printf("I have a number for you: %i\n", n);
     return 0;
 }

@@ -1,89 +1,76 @@
 // matrix_product: reads two square matrices of any dimension into heap
 // blocks and prints both products, a * b and then b * a, row by row.
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include "suite.hpp"
 
 namespace {
 
-using suite::HeapArray;
+// Rows, columns and the inner index count in 64 bits: a position
+// i * dimension + j passes the 32-bit range above a dimension of 46340.
+using Index = std::int64_t;
 
-// The columns of one result row that are summed at once.
-constexpr std::size_t strip_width = 16;
-
-// Forms `width` cells of one row of left * right, from column `column` on:
-// the cells' sums are cleared and then built up together while the inner
-// index walks down the rows of `right`, so that every step reads a run of
-// adjacent elements instead of one element per row.
-void multiply_strip(const std::int32_t* left_row, const std::int32_t* right, std::size_t n, std::size_t column,
-                    std::size_t width, std::int32_t* result_row) {
-    std::uint32_t sums[strip_width] = {};
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto factor = static_cast<std::uint32_t>(left_row[k]);
-        const std::int32_t* right_cells = right + k * n + column;
-        for (std::size_t w = 0; w < width; ++w) sums[w] += factor * static_cast<std::uint32_t>(right_cells[w]);
-    }
-    for (std::size_t w = 0; w < width; ++w) result_row[column + w] = static_cast<std::int32_t>(sums[w]);
-}
-
-// result := left * right, rows outermost, then the columns, then the inner
-// index; products and sums wrap modulo 2^32.
+// result := left * right, row by row, each cell cleared just before its
+// own sum is formed; products and sums wrap modulo 2^32.
 void multiply_matrices(const std::int32_t* left, const std::int32_t* right, std::int32_t* result,
                        std::int32_t dimension) {
     if (dimension <= 0) return;
-    const auto n = static_cast<std::size_t>(dimension);
-    for (std::size_t i = 0; i < n; ++i) {
-        std::size_t column = 0;
-        for (; column + strip_width <= n; column += strip_width) {
-            multiply_strip(left + i * n, right, n, column, strip_width, result + i * n);
+    for (Index i = 0; i < dimension; i++) {
+        for (Index j = 0; j < dimension; j++) {
+            result[i * dimension + j] = 0;
+            for (Index k = 0; k < dimension; k++) {
+                result[i * dimension + j] = suite::wrap_add(
+                    result[i * dimension + j], suite::wrap_mul(left[i * dimension + k], right[k * dimension + j]));
+            }
         }
-        if (column < n) multiply_strip(left + i * n, right, n, column, n - column, result + i * n);
     }
 }
 
-void print_matrix(suite::Console& io, const std::int32_t* matrix, std::int32_t dimension) {
-    for (std::int32_t i = 0; i < dimension; ++i) {
-        for (std::int32_t j = 0; j < dimension; ++j) io.print("%i ", *matrix++);
-        io.print("\n");
-    }
-}
-
-void read_matrix(suite::Console& io, std::int32_t* matrix, std::int32_t dimension) {
-    for (std::int32_t i = 0; i < dimension; ++i) {
-        for (std::int32_t j = 0; j < dimension; ++j) *matrix++ = io.read_int();
+void print_matrix(const std::int32_t* matrix, std::int32_t dimension) {
+    if (dimension <= 0) return;
+    for (Index i = 0; i < dimension; i++) {
+        for (Index j = 0; j < dimension; j++) suite::printf("%i ", matrix[i * dimension + j]);
+        suite::putchar('\n');
     }
 }
 
 }  // namespace
 
 int main() {
-    suite::Console io;
-    io.print("please enter the dimension: \n");
-    const std::int32_t dimension = io.read_int();
+    std::int32_t dimension;
 
-    // A dimension of 0 or below needs no element at all.
-    const std::uint64_t cells = dimension > 0 ? std::uint64_t(dimension) * std::uint64_t(dimension) : 0;
-    std::array<HeapArray<std::int32_t>, 3> blocks;
-    if (cells > 0) {
-        blocks = suite::allocate_arrays<std::int32_t, 3>(cells);
-        if (!blocks[0]) return -1;
+    suite::puts("please enter the dimension: ");
+    suite::scanf("%i", &dimension);
+
+    // Sized in 64 bits, and asked for only when all three fit in memory.
+    const std::uint64_t size = suite::block_bytes(std::int64_t{dimension} * dimension, sizeof(std::int32_t));
+    auto* a = static_cast<std::int32_t*>(suite::malloc(size, 3));
+    auto* b = static_cast<std::int32_t*>(suite::malloc(size, 3));
+    auto* product = static_cast<std::int32_t*>(suite::malloc(size, 3));
+    // A positive dimension whose blocks cannot be had is refused.
+    if (dimension > 0 && (a == nullptr || b == nullptr || product == nullptr)) return -1;
+
+    suite::printf("please enter the %i * %i elements of a: \n", dimension, dimension);
+    for (Index i = 0; i < dimension; i++) {
+        for (Index j = 0; j < dimension; j++) suite::scanf("%i", &a[i * dimension + j]);
     }
-    auto& [a, b, product] = blocks;
+    suite::printf("please enter the %i * %i elements of b: \n", dimension, dimension);
+    for (Index i = 0; i < dimension; i++) {
+        for (Index j = 0; j < dimension; j++) suite::scanf("%i", &b[i * dimension + j]);
+    }
 
-    io.print("please enter the %i * %i elements of a: \n", dimension, dimension);
-    read_matrix(io, a.get(), dimension);
-    io.print("please enter the %i * %i elements of b: \n", dimension, dimension);
-    read_matrix(io, b.get(), dimension);
+    multiply_matrices(a, b, product, dimension);
+    suite::puts("a * b is:");
+    print_matrix(product, dimension);
 
-    multiply_matrices(a.get(), b.get(), product.get(), dimension);
-    io.print("a * b is:\n");
-    print_matrix(io, product.get(), dimension);
+    multiply_matrices(b, a, product, dimension);
+    suite::puts("b * a is:");
+    print_matrix(product, dimension);
 
-    multiply_matrices(b.get(), a.get(), product.get(), dimension);
-    io.print("b * a is:\n");
-    print_matrix(io, product.get(), dimension);
+    std::free(a);
+    std::free(b);
+    std::free(product);
     return 0;
 }

@@ -7,35 +7,35 @@
 #include "suite.hpp"
 
 int main() {
-    constexpr std::int32_t capacity = 16;
-    suite::Console io;
-    std::int32_t a[capacity];
-    std::int32_t b[capacity];
+    std::int32_t count;
+    std::int32_t a[16];
+    std::int32_t b[16];
     std::int32_t xor_sum = 0;
+    const std::int32_t* chosen;
 
-    io.print("please enter the number of elements: \n");
-    std::int32_t count = io.read_int();
-    if (count > capacity) count = capacity;
+    suite::printf("please enter the number of elements: \n");
+    suite::scanf("%i", &count);
+    if (count > 16) count = 16;
 
-    io.print("please enter the %i elements of a: \n", count);
-    for (std::int32_t i = 0; i < count; ++i) {
-        a[i] = io.read_int();
+    suite::printf("please enter the %i elements of a: \n", count);
+    for (std::int32_t i = 0; i < count; i++) {
+        suite::scanf("%i", &a[i]);
         xor_sum ^= a[i];
     }
-    io.print("please enter the %i elements of b: \n", count);
-    for (std::int32_t i = 0; i < count; ++i) {
-        b[i] = io.read_int();
+    suite::printf("please enter the %i elements of b: \n", count);
+    for (std::int32_t i = 0; i < count; i++) {
+        suite::scanf("%i", &b[i]);
         xor_sum ^= b[i];
     }
 
-    const std::int32_t* chosen = b;
-    if ((xor_sum & 1) != 0) {
-        io.print("I feel like printing a:\n");
+    if (xor_sum & 1) {
+        suite::printf("I feel like printing a:\n");
         chosen = a;
     } else {
-        io.print("I feel like printing b:\n");
+        suite::printf("I feel like printing b:\n");
+        chosen = b;
     }
-    for (std::int32_t i = 0; i < count; ++i) io.print(" %i", chosen[i]);
-    io.print("\n");
+    for (std::int32_t i = 0; i < count; i++) suite::printf(" %i", chosen[i]);
+    suite::printf("\n");
     return 0;
 }

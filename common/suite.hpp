@@ -1,33 +1,45 @@
-// Console input and output shared by every program of the suite, and the
-// 32-bit wrap-around arithmetic the programs compute with.
+// What every program of the suite shares: the C library's reading and
+// printing calls, each with the few lines that make it safe to rely on;
+// the 32-bit wrap-around arithmetic the programs compute with; and the
+// sizing of heap blocks.
 //
-// Reading follows the rules of the C library's "%i" conversion; printing
-// produces the bytes printf("%i") would, but both run at memory speed:
-// input is taken from the descriptor in large blocks and output goes out
-// through one buffer.  The module pulls in nothing from the C++ runtime
-// library, so a program built on it starts like a plain C program.
+// suite::scanf, printf, puts and putchar are the C library's calls.  Each
+// is inlined into the program, so a program calls scanf, printf, puts and
+// putchar just where its source says so.  What they add:
+// - A number is read as a long long ("%lli", the same prefixes and signs
+//   as "%i") and keeps its low 32 bits, so every machine reads as the
+//   x86-64 C library reads "%i" into an int: 4294967297 is 1 everywhere.
+//   Beyond the 64-bit range the conversion saturates, as the C library's
+//   does: 99999999999999999999 reads as -1.
+// - A number that cannot be read is 0, and so is every later one.
+// - Output waiting in the buffer is written before a read that may wait
+//   (input that is no regular file), so a prompt is on the screen first.
+// - A write that failed ends the run with status 255 and one line on
+//   standard error, at the latest when main returns, instead of a success
+//   with bytes lost.
+//
+// Built with SUITE_CONSOLE_FAST, the same calls go to suite::Console, a
+// console of this project's own that reads and prints at memory speed, for
+// timing the programs' algorithms on millions of numbers.
 #pragma once
 
-#include <poll.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <stdio_ext.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <bit>
-#include <cerrno>
-#include <charconv>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <string_view>
 #include <type_traits>
+
+#if SUITE_CONSOLE_FAST
+#include "fast_console.hpp"
+#endif
 
 namespace suite {
 
@@ -47,82 +59,13 @@ constexpr std::int32_t wrap_mul(std::int32_t a, std::int32_t b) noexcept {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }
 
-// ---------------------------------------------------------------------------
-// Eight bytes of text as one 64-bit word whose lowest byte is the first
-// character, on machines of either byte order.
-
-constexpr std::uint64_t byte_swapped(std::uint64_t word) noexcept {
-    word = ((word & 0x00FF00FF00FF00FFU) << 8) | ((word >> 8) & 0x00FF00FF00FF00FFU);
-    word = ((word & 0x0000FFFF0000FFFFU) << 16) | ((word >> 16) & 0x0000FFFF0000FFFFU);
-    return (word << 32) | (word >> 32);
-}
-
-inline std::uint64_t load_text_word(const unsigned char* text) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, text, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) word = byte_swapped(word);
-    return word;
-}
-
-inline void store_text_word(char* text, std::uint64_t word) noexcept {
-    if constexpr (std::endian::native == std::endian::big) word = byte_swapped(word);
-    std::memcpy(text, &word, sizeof word);
-}
-
-// The number written by the eight decimal digits of `word`, a text word of
-// digits (bytes '0' to '9'), or of digit values (bytes 0 to 9): the pairs of
-// digits are joined first, then the pairs of pairs, then the halves.
-constexpr std::uint32_t eight_digits_value(std::uint64_t word) noexcept {
-    word &= 0x0F0F0F0F0F0F0F0FU;
-    word = word * 10 + (word >> 8);
-    word = ((word & 0x000000FF000000FFU) * (100 + (std::uint64_t{1000000} << 32)) +
-            ((word >> 16) & 0x000000FF000000FFU) * (1 + (std::uint64_t{10000} << 32))) >>
-           32;
-    return static_cast<std::uint32_t>(word);
-}
-
-// How many of the first bytes of a text word are decimal digits, 0 to 8.
-constexpr int leading_digits(std::uint64_t word) noexcept {
-    // A byte is a digit when its high half is 3, and still 3 after adding 6;
-    // a carry out of a byte disturbs only the bytes after it, which no
-    // longer count.
-    const std::uint64_t high = 0xF0F0F0F0F0F0F0F0U;
-    const std::uint64_t not_digits =
-        ((word & high) | (((word + 0x0606060606060606U) & high) >> 4)) ^ 0x3333333333333333U;
-    return std::countr_zero(not_digits) / 8;
-}
-
-// The eight decimal digits of `number`, below 10^8, leading zeros included,
-// as a text word: its two halves of four digits go into the two 32-bit
-// lanes of the word, each half into two pairs in 16-bit lanes, each pair
-// into two digits in bytes.  Each division by 100 or by 10 is one
-// multiplication by a fixed-point reciprocal for all lanes at once, exact
-// for the values that can occur.
-constexpr std::uint64_t eight_digits_text(std::uint32_t number) noexcept {
-    std::uint64_t lanes = number / 10000 | std::uint64_t{number % 10000} << 32;
-    const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007FU;
-    lanes = hundreds | (lanes - hundreds * 100) << 16;
-    const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000FU;
-    lanes = tens | (lanes - tens * 10) << 8;
-    return lanes + 0x3030303030303030U;
-}
-
-// The count of decimal digits of `number`, 1 to 10.
-constexpr int decimal_length(std::uint32_t number) noexcept {
-    constexpr std::uint32_t powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-    const int estimate = static_cast<int>(std::bit_width(number | 1)) * 1233 >> 12;  // log10(2) is about 1233 / 4096
-    return estimate + ((number | 1) >= powers[estimate] ? 1 : 0);
+// The low 32 bits of a number read as a long long.
+constexpr std::int32_t low_32_bits(long long number) noexcept {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<unsigned long long>(number)));
 }
 
 // ---------------------------------------------------------------------------
-// Heap blocks from malloc, released with free when their owner goes away.
-
-struct FreeDeleter {
-    void operator()(void* block) const noexcept { std::free(block); }
-};
-
-template <class T>
-using HeapArray = std::unique_ptr<T[], FreeDeleter>;
+// Heap blocks.
 
 // The most memory this process could ever fill: the machine's memory and
 // swap, or less where the process's address-space or data limit says so.
@@ -143,411 +86,180 @@ inline std::uint64_t memory_within_reach() noexcept {
     return reach;
 }
 
-// A block of several MiB is backed by huge pages where the kernel offers
-// them for the asking (transparent huge pages in "madvise" mode): one page
-// fault and one TLB entry for each 2 MiB instead of for each 4 KiB.  The
-// advice covers the whole pages inside the block; where it is not taken,
-// nothing changes.
-inline void advise_huge_pages(void* block, std::size_t bytes) noexcept {
-    constexpr std::size_t huge_page = std::size_t{2} << 20;
-    if (bytes < 2 * huge_page) return;
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t first = (start + page - 1) / page * page;
-    const std::uintptr_t last = (start + bytes) / page * page;
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+// The bytes of `count` elements of `size` bytes.  A positive count is
+// sized in 64 bits, so that the block holds every element; UINT64_MAX
+// stands for any size beyond that.  A count of 0 or below asks for what
+// count * size gives in 32-bit unsigned arithmetic: 4294967292 bytes for
+// -1 elements of 4, none for -1073741824.
+constexpr std::uint64_t block_bytes(std::int64_t count, std::size_t size) noexcept {
+    if (count <= 0) return static_cast<std::uint32_t>(count) * static_cast<std::uint32_t>(size);
+    const auto elements = static_cast<std::uint64_t>(count);
+    return elements > UINT64_MAX / size ? UINT64_MAX : elements * size;
 }
 
-// `Blocks` blocks of `count` elements each, all that a run needs at once,
-// or none: they are refused together when they would not fit in memory
-// within reach, or when malloc refuses one.  Sizes are computed in 64 bits,
-// so a block never holds fewer than `count` elements.
-template <class T, std::size_t Blocks>
-requires std::is_trivially_copyable_v<T> std::array<HeapArray<T>, Blocks> allocate_arrays(std::uint64_t count)
-noexcept {
-    std::array<HeapArray<T>, Blocks> blocks;
-    if (count > SIZE_MAX / sizeof(T) || count > memory_within_reach() / sizeof(T) / Blocks) return blocks;
-    const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(T);
-    for (HeapArray<T>& block : blocks) {
-        block.reset(static_cast<T*>(std::malloc(bytes == 0 ? 1 : bytes)));
-        if (!block) return {};
-        advise_huge_pages(block.get(), bytes);
-    }
-    return blocks;
-}
-
-// One block of `count` elements, or null, as above.
-template <class T>
-HeapArray<T> allocate_array(std::uint64_t count) noexcept {
-    return std::move(allocate_arrays<T, 1>(count)[0]);
+// malloc of `bytes`, or null without asking when `blocks` blocks of that
+// size, all that the run needs at once, would not fit in memory within
+// reach of the process (or in the address space).
+inline void* malloc(std::uint64_t bytes, std::uint64_t blocks = 1) noexcept {
+    if (bytes > SIZE_MAX || bytes > memory_within_reach() / blocks) return nullptr;
+    return std::malloc(static_cast<std::size_t>(bytes));
 }
 
 // ---------------------------------------------------------------------------
-// A printf-style format checked while compiling: the text with one "%i" for
-// each number printed.  Any other '%' is an error, and so is a count of "%i"
-// that differs from the count of numbers given.
+// Formats checked while compiling: printf's has one "%i" for each number
+// printed and no other conversion; scanf's is "%i" once for each number.
 
 template <std::size_t Count>
-class Format {
-public:
+struct PrintFormat {
     template <std::size_t N>
-    consteval Format(const char (&text)[N]) {  // NOLINT: converts from a literal by design
-        std::size_t piece = 0;
-        std::size_t start = 0;
+    consteval PrintFormat(const char (&format)[N]) : text(format) {  // NOLINT: converts from a literal by design
+        std::size_t conversions = 0;
         for (std::size_t i = 0; i + 1 < N; ++i) {
-            if (text[i] != '%') continue;
-            if (text[i + 1] != 'i' || piece == Count) format_does_not_match_arguments();
-            pieces_[piece++] = std::string_view(text + start, i - start);
-            start = i + 2;
+            if (format[i] != '%') continue;
+            if (format[i + 1] != 'i') not_a_format_of_numbers();
+            ++conversions;
             ++i;
         }
-        if (piece != Count) format_does_not_match_arguments();
-        pieces_[Count] = std::string_view(text + start, N - 1 - start);
-        text_length_ = N - 1 - 2 * Count;
+        if (conversions != Count) not_a_format_of_numbers();
     }
+    static void not_a_format_of_numbers() {}  // not constexpr: a call stops compilation
 
-    constexpr std::string_view piece(std::size_t index) const noexcept { return pieces_[index]; }
-    // The length of the text without its numbers.
-    constexpr std::size_t text_length() const noexcept { return text_length_; }
-
-private:
-    static void format_does_not_match_arguments() {}  // not constexpr: a call stops compilation
-
-    std::string_view pieces_[Count + 1]{};
-    std::size_t text_length_ = 0;
+    const char* text;
 };
+
+template <std::size_t Count>
+struct ScanFormat {
+    template <std::size_t N>
+    consteval ScanFormat(const char (&format)[N]) {  // NOLINT: converts from a literal by design
+        if (N != 2 * Count + 1) not_a_format_of_numbers();
+        for (std::size_t i = 0; i < 2 * Count; i += 2) {
+            if (format[i] != '%' || format[i + 1] != 'i') not_a_format_of_numbers();
+        }
+    }
+    static void not_a_format_of_numbers() {}  // not constexpr: a call stops compilation
+};
+
+#if SUITE_CONSOLE_FAST
 
 // ---------------------------------------------------------------------------
-// The console: standard input read as "%i" numbers, standard output written
-// through one buffer.
-//
-// Where the input may make the program wait (a terminal, a pipe, a socket),
-// whatever is pending on the output is written before each read of it, so
-// a prompt is always visible before the program waits.  A regular file
-// never makes it wait: the output then goes out when the buffer is full and
-// at the end, as the C library's streams send output to a file.  A write
-// that fails ends the process at once with status 255 and one line on
-// standard error; the destructor writes what is still pending.
+// The fast console, one for the run: created at the first call, and
+// flushed, with its unread input given back, when the process exits.
 
-class Console {
-public:
-    explicit Console(int input_fd = STDIN_FILENO, int output_fd = STDOUT_FILENO) noexcept
-        : input_fd_(input_fd), output_fd_(output_fd) {
-        // The buffers come from the heap, so that a program needs next to
-        // no stack; should the heap refuse them, small ones inside the
-        // console serve instead.
-        input_block_ = allocate_array<unsigned char>(block_capacity + input_padding);
-        output_block_ = allocate_array<char>(block_capacity);
-        if (input_block_ && output_block_) {
-            input_ = input_block_.get();
-            output_ = output_block_.get();
-            capacity_ = block_capacity;
-        }
-        largest_write_ = capacity_;
-        next_ = end_ = input_;
-        std::memset(end_, 0, input_padding);
+inline Console& console() noexcept {
+    static Console io;
+    return io;
+}
+
+[[gnu::always_inline]] inline void scanf(ScanFormat<1> /*"%i"*/, std::int32_t* number) noexcept {
+    *number = console().read_int();
+}
+
+[[gnu::always_inline]] inline void scanf(ScanFormat<2> /*"%i%i"*/, std::int32_t* first,
+                                         std::int32_t* second) noexcept {
+    Console& io = console();
+    *first = io.read_int();
+    *second = io.read_int();
+}
+
+template <std::same_as<std::int32_t>... Ints>
+[[gnu::always_inline]] inline void printf(std::type_identity_t<Format<sizeof...(Ints)>> format,
+                                          Ints... numbers) noexcept {
+    console().print(format, numbers...);
+}
+
+template <std::size_t N>
+[[gnu::always_inline]] inline void puts(const char (&text)[N]) noexcept {
+    console().write(std::string_view(text, N - 1));
+    console().write("\n");
+}
+
+[[gnu::always_inline]] inline void putchar(char c) noexcept { console().write(std::string_view(&c, 1)); }
+
+#else
+
+// ---------------------------------------------------------------------------
+// The C library's streams.
+
+namespace streams {
+
+[[noreturn]] inline void writing_failed() noexcept {
+    std::fputs("error: writing to standard output failed\n", stderr);
+    // Unread input of a file goes back to it, as at a normal exit.
+    std::fflush(stdin);
+    ::_exit(255);
+}
+
+inline void check_output() noexcept {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) writing_failed();
+}
+
+// What the reading knows of standard input.  Made at the first read; when
+// the process exits, its destructor writes what is still waiting and
+// checks that every write succeeded.
+struct Input {
+    Input() noexcept {
         struct stat input {};
-        input_may_wait_ = ::fstat(input_fd_, &input) != 0 || !(S_ISREG(input.st_mode) || S_ISBLK(input.st_mode));
-        input_seekable_ = ::lseek(input_fd_, 0, SEEK_CUR) >= 0;
+        may_wait = ::fstat(STDIN_FILENO, &input) != 0 || !(S_ISREG(input.st_mode) || S_ISBLK(input.st_mode));
     }
-    // Output first: where input and output are one open file (as with
-    // "program <> file >&0") the output then lands behind the input, and
-    // the input is given back where the last number ended.
-    ~Console() {
-        flush();
-        give_back_unread_input();
-    }
-    Console(const Console&) = delete;
-    Console& operator=(const Console&) = delete;
-
-    // One number by the rules of "%i": leading white space skipped, an
-    // optional sign, then "0x" or "0X" and hexadecimal digits, another
-    // leading 0 and octal digits, or decimal digits.  The longest run of
-    // digits valid for the base is taken and reduced modulo 2^32.  When no
-    // number can be read (end of input, a character that cannot start a
-    // number, a sign without a digit) the result is 0, and so is every
-    // later result: the input counts as exhausted.
-    //
-    // The common case, a decimal number that ends inside the buffer, is
-    // read through a local cursor, eight digits at a time; anything else
-    // starts over on the general path, which refills the buffer as it goes.
-    std::int32_t read_int() noexcept {
-        const unsigned char* cursor = next_;
-        while (is_white_space(*cursor)) ++cursor;
-        // A sign is stepped over without a branch: signs come in any order.
-        const bool negative = *cursor == '-';
-        cursor += static_cast<unsigned>(negative) | static_cast<unsigned>(*cursor == '+');
-        if (exhausted_ || static_cast<unsigned>(*cursor - '1') > 8) return read_int_anywhere();
-        const std::uint32_t value = take_decimal_digits(cursor);
-        if (cursor == end_) return read_int_anywhere();
-        next_ = cursor;
-        return static_cast<std::int32_t>(negative ? 0U - value : value);
-    }
-
-    // True once a number could not be read.
-    bool exhausted() const noexcept { return exhausted_; }
-
-    // printf of `format` with "%i" replaced by the numbers, in order.  When
-    // the buffer has room for the longest text the call can make, it is
-    // written in one go through a local cursor.
-    template <std::same_as<std::int32_t>... Ints>
-    [[gnu::always_inline]] void print(std::type_identity_t<Format<sizeof...(Ints)>> format, Ints... numbers) noexcept {
-        std::size_t index = 0;
-        if (format.text_length() + sizeof...(Ints) * longest_number <= capacity_ - pending_) {
-            char* text = output_ + pending_;
-            ((text = put_text(text, format.piece(index++)), text = put_digits(text, numbers)), ...);
-            text = put_text(text, format.piece(index));
-            pending_ = static_cast<std::size_t>(text - output_);
-        } else {
-            ((put_text(format.piece(index++)), put_number(numbers)), ...);
-            put_text(format.piece(index));
+    // Where input and output are one open file ("program <> file >&0"),
+    // the output moves the offset the C library gives unread input back
+    // from: it is given back where the reading stopped instead.
+    ~Input() {
+        const off_t unread = ::ftello(stdin);  // -1 for a pipe or a terminal
+        check_output();
+        if (unread >= 0 && ::lseek(STDIN_FILENO, 0, SEEK_CUR) != unread) {
+            ::__fpurge(stdin);
+            ::lseek(STDIN_FILENO, unread, SEEK_SET);
         }
     }
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
 
-    // Room for `size` bytes (at most 256) straight in the output buffer, for
-    // code that formats in place; commit() then keeps the first bytes
-    // written there.
-    char* reserve(std::size_t size) noexcept {
-        if (capacity_ - pending_ < size) flush();
-        return output_ + pending_;
-    }
-    void commit(std::size_t length) noexcept { pending_ += length; }
-
-    // Writes everything pending on the output.  A socket that carries
-    // messages refuses one larger than its buffer (EMSGSIZE); the writes
-    // are then halved until one fits, and stay that size.
-    void flush() noexcept {
-        const char* data = output_;
-        while (pending_ > 0) {
-            const std::size_t size = std::min(pending_, largest_write_);
-            const ssize_t written = ::write(output_fd_, data, size);
-            if (written > 0) {
-                data += written;
-                pending_ -= static_cast<std::size_t>(written);
-            } else if (written < 0 && errno == EAGAIN) {
-                wait_for(output_fd_, POLLOUT);
-            } else if (written < 0 && errno == EMSGSIZE && size > 1) {
-                largest_write_ = size / 2;
-            } else if (written == 0 || errno != EINTR) {
-                writing_failed();
-            }
-        }
-    }
-
-private:
-    static constexpr std::size_t block_capacity = std::size_t{1} << 16;
-    static constexpr std::size_t spare_capacity = 256;
-    static constexpr std::size_t longest_number = 11;  // "-2147483648"
-    // Behind the input data: a '\0' that no rule accepts, and room for the
-    // rest of two words read at the last data byte.
-    static constexpr std::size_t input_padding = 16;
-
-    static constexpr unsigned digit_value(unsigned char c) noexcept {
-        const unsigned decimal = static_cast<unsigned>(c) - '0';
-        if (decimal < 10) return decimal;
-        const unsigned letter = (static_cast<unsigned>(c) | 0x20U) - 'a';
-        return letter < 6 ? letter + 10 : 16;
-    }
-
-    static constexpr bool is_white_space(unsigned char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-    // The input buffer always ends in a '\0' that no rule accepts, so the
-    // scanning loops below need no bounds check: they stop at the end and
-    // then ask for more.
-    bool available() noexcept { return next_ != end_ || refill(); }
-
-    bool skip_white_space() noexcept {
-        for (;;) {
-            while (is_white_space(*next_)) ++next_;
-            if (next_ != end_) return true;
-            if (!refill()) return false;
-        }
-    }
-
-    // read_int from any place in the input: numbers that reach past the end
-    // of the buffer, octal and hexadecimal numbers, and every failure.
-    std::int32_t read_int_anywhere() noexcept {
-        if (exhausted_ || !skip_white_space()) return fail();
-        bool negative = false;
-        if (*next_ == '+' || *next_ == '-') {
-            negative = *next_ == '-';
-            ++next_;
-            if (!available()) return fail();
-        }
-        std::uint32_t value = 0;
-        if (*next_ == '0') {
-            ++next_;
-            if (available() && (*next_ == 'x' || *next_ == 'X')) {
-                ++next_;
-                value = take_digits<16>();
-            } else {
-                value = take_digits<8>();
-            }
-        } else if (digit_value(*next_) < 10) {
-            value = take_digits<10>();
-        } else {
-            return fail();
-        }
-        return static_cast<std::int32_t>(negative ? 0U - value : value);
-    }
-
-    template <unsigned Base>
-    std::uint32_t take_digits() noexcept {
-        std::uint32_t value = 0;
-        for (;;) {
-            for (unsigned digit; (digit = digit_value(*next_)) < Base; ++next_) {
-                value = value * Base + digit;
-            }
-            if (next_ != end_ || !refill()) return value;
-        }
-    }
-
-    // The value of the decimal digits at `cursor`, sixteen at a time: the
-    // next two words of eight bytes are tested and converted, and `cursor`
-    // is left behind the last digit.  Both words are read at once, so the
-    // second is at hand when the first is all digits, as in most numbers of
-    // nine digits or more.  The padding behind the data makes the words
-    // readable, and its '\0' ends the run of digits.
-    [[gnu::always_inline]] static std::uint32_t take_decimal_digits(const unsigned char*& cursor) noexcept {
-        static constexpr std::uint32_t scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-        // The value of the first `count` digits of a word.
-        const auto value_of = [](std::uint64_t word, int count) {
-            return count == 0 ? 0 : eight_digits_value(word << (64 - 8 * count));
-        };
-        std::uint32_t value = 0;
-        for (;;) {
-            const std::uint64_t first = load_text_word(cursor);
-            const std::uint64_t second = load_text_word(cursor + 8);
-            const int head = leading_digits(first);
-            if (head < 8) {
-                cursor += head;
-                return value * scale[head] + value_of(first, head);
-            }
-            const int tail = leading_digits(second);
-            value = (value * scale[8] + eight_digits_value(first)) * scale[tail] + value_of(second, tail);
-            cursor += 8 + tail;
-            if (tail < 8) return value;
-        }
-    }
-
-    std::int32_t fail() noexcept {
-        exhausted_ = true;
-        return 0;
-    }
-
-    bool refill() noexcept {
-        if (at_end_) return false;
-        if (input_may_wait_) flush();
-        ssize_t got;
-        while ((got = ::read(input_fd_, input_, capacity_)) < 0) {
-            if (errno == EAGAIN) {
-                wait_for(input_fd_, POLLIN);
-            } else if (errno != EINTR) {
-                break;
-            }
-        }
-        if (got <= 0) {
-            at_end_ = true;
-            got = 0;
-        }
-        if (input_seekable_) input_end_offset_ = ::lseek(input_fd_, 0, SEEK_CUR);
-        next_ = input_;
-        end_ = input_ + got;
-        std::memset(end_, 0, input_padding);
-        return got > 0;
-    }
-
-    void put_text(std::string_view text) noexcept {
-        while (text.size() > capacity_ - pending_) {
-            const std::size_t part = capacity_ - pending_;
-            std::memcpy(output_ + pending_, text.data(), part);
-            pending_ += part;
-            text.remove_prefix(part);
-            flush();
-        }
-        std::memcpy(output_ + pending_, text.data(), text.size());
-        pending_ += text.size();
-    }
-
-    void put_number(std::int32_t number) noexcept {
-        if (capacity_ - pending_ < longest_number) flush();
-        pending_ = static_cast<std::size_t>(put_digits(output_ + pending_, number) - output_);
-    }
-
-    [[gnu::always_inline]] static char* put_text(char* out, std::string_view text) noexcept {
-        std::memcpy(out, text.data(), text.size());
-        return out + text.size();
-    }
-
-    // Writes `number` in decimal at `out` and returns the end.  The digits
-    // go out as whole words of eight: up to eight digits as one word with
-    // its leading zeros shifted out, a longer number as its one or two
-    // leading digits and then a word.  A word may write past the number's
-    // end, always within the room for the longest number.
-    [[gnu::always_inline]] static char* put_digits(char* out, std::int32_t number) noexcept {
-        // The sign, and below the one or two leading digits, are written
-        // without a branch: numbers come in any order.
-        const bool negative = number < 0;
-        const std::uint32_t magnitude =
-            negative ? 0U - static_cast<std::uint32_t>(number) : static_cast<std::uint32_t>(number);
-        *out = '-';
-        out += static_cast<unsigned>(negative);
-        if (magnitude < 100000000) {
-            const int length = decimal_length(magnitude);
-            store_text_word(out, eight_digits_text(magnitude) >> (64 - 8 * length));
-            return out + length;
-        }
-        const std::uint32_t leading = magnitude / 100000000;  // 1 to 42
-        const bool two = leading >= 10;
-        out[0] = static_cast<char>('0' + (two ? leading / 10 : leading));
-        out[1] = static_cast<char>('0' + leading % 10);
-        out += 1 + static_cast<unsigned>(two);
-        store_text_word(out, eight_digits_text(magnitude % 100000000));
-        return out + 8;
-    }
-
-    static void wait_for(int fd, short events) noexcept {
-        pollfd entry{fd, events, 0};
-        ::poll(&entry, 1, -1);
-    }
-
-    // Input read ahead into the buffer but not used goes back to the file,
-    // as the C library's streams leave it: a seekable input (a regular
-    // file, a block device) is left just past the last character a reading
-    // consumed, for whoever reads the same open file next.  Pipes and
-    // terminals cannot go back and are left as they are.
-    void give_back_unread_input() noexcept {
-        if (next_ != end_ && input_end_offset_ >= 0) {
-            ::lseek(input_fd_, input_end_offset_ - static_cast<off_t>(end_ - next_), SEEK_SET);
-        }
-        next_ = end_;
-    }
-
-    [[noreturn]] void writing_failed() noexcept {
-        give_back_unread_input();
-        static constexpr std::string_view message = "error: writing to standard output failed\n";
-        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, message.data(), message.size());
-        ::_exit(255);
-    }
-
-    int input_fd_;
-    int output_fd_;
-    bool input_may_wait_ = true;   // so the output is written before each read
-    bool input_seekable_ = false;  // so unread input can be given back
-    bool at_end_ = false;
-    bool exhausted_ = false;
-    off_t input_end_offset_ = -1;  // of the file, where the data in the buffer ends
-    HeapArray<unsigned char> input_block_;
-    HeapArray<char> output_block_;
-    unsigned char spare_input_[spare_capacity + input_padding];
-    char spare_output_[spare_capacity];
-    std::size_t capacity_ = spare_capacity;  // of each buffer
-    std::size_t largest_write_;              // that the output accepts
-    unsigned char* input_ = spare_input_;    // with the padding behind
-    char* output_ = spare_output_;
-    const unsigned char* next_;
-    unsigned char* end_;
-    std::size_t pending_ = 0;
+    bool may_wait = true;  // a terminal, a pipe, a socket: the output goes first
+    bool failed = false;   // a number could not be read: every later one is 0
 };
+
+inline Input& input() noexcept {
+    static Input state;
+    return state;
+}
+
+}  // namespace streams
+
+[[gnu::always_inline]] inline void scanf(ScanFormat<1> /*"%i"*/, std::int32_t* number) noexcept {
+    streams::Input& input = streams::input();
+    if (input.may_wait) streams::check_output();
+    long long wide = 0;
+    input.failed = input.failed || std::scanf("%lli", &wide) != 1;
+    *number = input.failed ? 0 : low_32_bits(wide);
+}
+
+[[gnu::always_inline]] inline void scanf(ScanFormat<2> /*"%i%i"*/, std::int32_t* first,
+                                         std::int32_t* second) noexcept {
+    streams::Input& input = streams::input();
+    if (input.may_wait) streams::check_output();
+    long long wide[2] = {0, 0};
+    const int converted = input.failed ? 0 : std::scanf("%lli%lli", &wide[0], &wide[1]);
+    *first = converted >= 1 ? low_32_bits(wide[0]) : 0;
+    *second = converted == 2 ? low_32_bits(wide[1]) : 0;
+    input.failed = converted != 2;
+}
+
+// The format is a literal that PrintFormat has checked.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+template <std::same_as<std::int32_t>... Ints>
+[[gnu::always_inline]] inline void printf(std::type_identity_t<PrintFormat<sizeof...(Ints)>> format,
+                                          Ints... numbers) noexcept {
+    std::printf(format.text, numbers...);
+}
+#pragma GCC diagnostic pop
+
+[[gnu::always_inline]] inline void puts(const char* text) noexcept { std::puts(text); }
+
+[[gnu::always_inline]] inline void putchar(char c) noexcept { std::putchar(c); }
+
+#endif
 
 }  // namespace suite

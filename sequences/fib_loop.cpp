@@ -11,10 +11,12 @@ namespace {
 std::int32_t fibonacci_iterative(std::int32_t n) {
     std::int32_t previous = 0;  // F(step)
     std::int32_t current = 1;   // F(step + 1)
-    for (std::int32_t step = 0; step < n; ++step) {
+    std::int32_t step = 0;
+    while (step < n) {
         const std::int32_t next = suite::wrap_add(current, previous);
         previous = current;
         current = next;
+        step++;
     }
     return previous;
 }
@@ -22,9 +24,10 @@ std::int32_t fibonacci_iterative(std::int32_t n) {
 }  // namespace
 
 int main() {
-    suite::Console io;
-    io.print("please enter nr: ");
-    const std::int32_t n = io.read_int();
-    io.print("the %ith fibonacci number is %i\n", n, fibonacci_iterative(n));
+    std::int32_t n;
+
+    suite::printf("please enter nr: ");
+    suite::scanf("%i", &n);
+    suite::printf("the %ith fibonacci number is %i\n", n, fibonacci_iterative(n));
     return 0;
 }

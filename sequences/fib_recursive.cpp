@@ -19,44 +19,36 @@ std::int32_t fibonacci_recursive(std::int32_t n) {
     return suite::wrap_add(a, b);
 }
 
-// The same value by fast doubling, for an n whose chain of calls the stack
-// cannot hold: from F(k) and F(k + 1), F(2k) = F(k) (2 F(k + 1) - F(k)) and
-// F(2k + 1) = F(k)^2 + F(k + 1)^2, one bit of n at a time from the top.
-// Every step is exact modulo 2^32, so the value is the one the recursion
+// For an n whose chain of calls the stack cannot hold: the same value by
+// fast doubling.  From F(k) and F(k + 1), F(2k) = F(k) (2 F(k + 1) - F(k))
+// and F(2k + 1) = F(k)^2 + F(k + 1)^2, one bit of n at a time from the top;
+// every step is exact modulo 2^32, so the value is the one the recursion
 // would give, in 31 steps at most.
 std::int32_t fibonacci_by_doubling(std::int32_t n) {
-    if (n < 2) return n;
     std::uint32_t current = 0;  // F(k), k being the bits of n taken so far
     std::uint32_t next = 1;     // F(k + 1)
     const auto bits = static_cast<std::uint32_t>(n);
-    for (int bit = static_cast<int>(std::bit_width(bits)) - 1; bit >= 0; --bit) {
+    for (int bit = static_cast<int>(std::bit_width(bits)) - 1; bit >= 0; bit--) {
         const std::uint32_t doubled = current * (2 * next - current);
         const std::uint32_t doubled_next = current * current + next * next;
-        if ((bits >> bit) & 1U) {
-            current = doubled_next;
-            next = doubled + doubled_next;
-        } else {
-            current = doubled;
-            next = doubled_next;
-        }
+        current = (bits >> bit) & 1U ? doubled_next : doubled;
+        next = (bits >> bit) & 1U ? doubled + doubled_next : doubled_next;
     }
     return static_cast<std::int32_t>(current);
 }
 
-// Whether the stack of this process can hold the n - 1 nested calls of
-// fibonacci_recursive (n).  The stack ends at its limit and also where the
+// For the same: whether the stack can hold the n - 1 nested calls of
+// fibonacci_recursive (n).  The stack ends at its limit and where the
 // memory within reach of the process ends, whichever comes first; only half
-// of that memory is counted on, the rest being the program's own.  An
-// unlimited stack is taken as 32 MiB, about 65,000 calls deep: a longer
-// chain means more than 1.6^65000 calls, which no run would ever finish.
-// The estimate per call is generous (a call takes well under a hundred
-// bytes on every machine, more under a sanitizer), and the part of the
-// stack that main, with the console, and everything above it use is set
-// aside first.
+// of that memory is counted on.  An unlimited stack is taken as 32 MiB,
+// about 65,000 calls deep: a longer chain means more than 1.6^65000 calls,
+// which no run would ever finish.  512 bytes a call is generous (well under
+// a hundred on every machine, more under a sanitizer), and 128 KiB are set
+// aside for main and the C library.
 bool stack_holds_chain(std::int32_t n) {
     if (n < 2) return true;
     constexpr std::uint64_t bytes_per_call = 512;
-    constexpr std::uint64_t set_aside = sizeof(suite::Console) + 128 * 1024;
+    constexpr std::uint64_t set_aside = 128 * 1024;
     constexpr std::uint64_t unlimited = std::uint64_t{32} << 20;
     rlimit limit{};
     if (::getrlimit(RLIMIT_STACK, &limit) != 0) return false;
@@ -69,10 +61,11 @@ bool stack_holds_chain(std::int32_t n) {
 }  // namespace
 
 int main() {
-    suite::Console io;
-    io.print("please enter nr: ");
-    const std::int32_t n = io.read_int();
-    const std::int32_t result = stack_holds_chain(n) ? fibonacci_recursive(n) : fibonacci_by_doubling(n);
-    io.print("the %ith fibonacci number is %i\n", n, result);
+    std::int32_t n;
+
+    suite::printf("please enter nr: ");
+    suite::scanf("%i", &n);
+    suite::printf("the %ith fibonacci number is %i\n", n,
+                  stack_holds_chain(n) ? fibonacci_recursive(n) : fibonacci_by_doubling(n));
     return 0;
 }

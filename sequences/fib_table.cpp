@@ -2,6 +2,7 @@
 // heap and prints F(n).
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "suite.hpp"
 
@@ -12,26 +13,28 @@ namespace {
 void fill_fibonacci_table(std::int32_t* table, std::int32_t n) {
     table[0] = 0;
     table[1] = 1;
-    for (std::int64_t i = 2; i <= n; ++i) table[i] = suite::wrap_add(table[i - 1], table[i - 2]);
+    // The index counts in 64 bits: it passes n, which may be 2147483647.
+    for (std::int64_t i = 2; i <= n; i++) table[i] = suite::wrap_add(table[i - 1], table[i - 2]);
 }
 
 }  // namespace
 
 int main() {
-    suite::Console io;
-    io.print("please enter nr: ");
-    const std::int32_t n = io.read_int();
+    std::int32_t n;
 
-    const std::int64_t element_count = (n >= 2 ? std::int64_t{n} : 2) + 1;
-    auto block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(element_count));
-    if (!block) {
-        io.print("error by memory allocation\n");
+    suite::printf("please enter nr: ");
+    suite::scanf("%i", &n);
+    const std::int32_t count = n >= 2 ? n : 2;
+    // Sized in 64 bits, so that the table holds F(n) for every n; a table
+    // that cannot be backed takes the path of a failed allocation.
+    auto* table = static_cast<std::int32_t*>(suite::malloc(suite::block_bytes(std::int64_t{count} + 1, 4)));
+    if (table == nullptr) {
+        suite::printf("error by memory allocation\n");
         return -1;
     }
-    std::int32_t* const table = block.get();
     fill_fibonacci_table(table, n);
-    // A negative index has no table element; its line shows 0.
-    io.print("the %ith fibonacci number is %i\n", n, n >= 0 ? table[n] : 0);
-    block.reset();
+    // A negative n has no element in the table: its line shows 0.
+    suite::printf("the %ith fibonacci number is %i\n", n, n >= 0 ? table[n] : 0);
+    std::free(table);
     return 0;
 }

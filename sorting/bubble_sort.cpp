@@ -16,7 +16,7 @@ void sort_bubble(std::int32_t* values, std::int32_t count) {
     bool swapped;
     do {
         swapped = false;
-        for (std::int32_t j = 0; j < count - 1 - pass; ++j) {
+        for (std::int32_t j = 0; j < count - 1 - pass; j++) {
             if (values[j] > values[j + 1]) {
                 const std::int32_t larger = values[j];
                 values[j] = values[j + 1];
@@ -24,24 +24,23 @@ void sort_bubble(std::int32_t* values, std::int32_t count) {
                 swapped = true;
             }
         }
-        ++pass;
+        pass++;
     } while (pass < count - 1 && swapped);
 }
 
 }  // namespace
 
 int main() {
-    constexpr std::int32_t capacity = 10;
-    suite::Console io;
-    std::int32_t values[capacity];
+    std::int32_t count;
+    std::int32_t values[10];
 
-    std::int32_t count = io.read_int();
-    if (count > capacity) count = capacity;
+    suite::scanf("%i", &count);
+    if (count > 10) count = 10;
     if (count == 0) return -1;
 
-    for (std::int32_t i = 0; i < count; ++i) values[i] = io.read_int();
+    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &values[i]);
     sort_bubble(values, count);
-    for (std::int32_t i = 0; i < count; ++i) io.print("%i ", values[i]);
-    io.print("\n");
+    for (std::int32_t i = 0; i < count; i++) suite::printf("%i ", values[i]);
+    suite::printf("\n");
     return 0;
 }

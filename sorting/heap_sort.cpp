@@ -1,15 +1,14 @@
 // heap_sort: reads a count and that many numbers into one heap block,
 // sorts them by heap sort over a max-heap and prints one number per line.
 
-#include <cstddef>
 #include <cstdint>
 
 #include "suite.hpp"
 
 namespace {
 
-// Positions are 64-bit: a child position 2r + 2 may pass the range of a
-// 32-bit count.
+// Positions count in 64 bits: a child's position 2 * root + 2 passes the
+// 32-bit range in a heap of over 1073741823 elements.
 using Position = std::int64_t;
 
 void swap_values(std::int32_t* values, Position i, Position j) {
@@ -23,7 +22,9 @@ void swap_values(std::int32_t* values, Position i, Position j) {
 // left one moves up.
 void sift_down(std::int32_t* values, Position start, Position end) {
     Position root = start;
-    for (Position child = 2 * root + 1; child <= end; child = 2 * root + 1) {
+    for (;;) {
+        const Position child = 2 * root + 1;
+        if (child > end) return;
         Position pick = root;
         if (values[root] < values[child]) pick = child;
         if (child + 1 <= end && values[pick] < values[child + 1]) pick = child + 1;
@@ -35,15 +36,16 @@ void sift_down(std::int32_t* values, Position start, Position end) {
 
 void build_heap(std::int32_t* values, Position count) {
     if (count <= 0) return;
-    for (Position start = (count - 2) / 2; start >= 0; --start) sift_down(values, start, count - 1);
+    for (Position start = (count - 2) / 2; start >= 0; start--) sift_down(values, start, count - 1);
 }
 
 // Moves the largest remaining value behind the heap, one at a time.
 void sort_heap(std::int32_t* values, Position count) {
     build_heap(values, count);
-    for (Position end = count - 1; end > 0;) {
+    Position end = count - 1;
+    while (end > 0) {
         swap_values(values, end, 0);
-        --end;
+        end--;
         sift_down(values, 0, end);
     }
 }
@@ -51,20 +53,16 @@ void sort_heap(std::int32_t* values, Position count) {
 }  // namespace
 
 int main() {
-    suite::Console io;
-    const std::int32_t count = io.read_int();
+    std::int32_t count;
 
-    // A count of 0 or below reads nothing, but the run still asks for the
-    // block that count * 4 bytes give in 32-bit arithmetic (4294967292
-    // bytes for -1, none for -2147483648) and ends by whether it is granted.
-    const std::uint64_t elements =
-        count > 0 ? static_cast<std::uint64_t>(count) : static_cast<std::uint32_t>(count) * std::uint32_t{4} / 4;
-    const auto block = suite::allocate_array<std::int32_t>(elements);
-    if (!block) return -1;
-    std::int32_t* const values = block.get();
+    suite::scanf("%i", &count);
+    // Sized in 64 bits for a positive count, so that the block holds it;
+    // a block that cannot be backed is refused like one malloc refuses.
+    auto* values = static_cast<std::int32_t*>(suite::malloc(suite::block_bytes(count, sizeof(std::int32_t))));
+    if (values == nullptr) return -1;
 
-    for (std::int32_t i = 0; i < count; ++i) values[i] = io.read_int();
+    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &values[i]);
     sort_heap(values, count);
-    for (std::int32_t i = 0; i < count; ++i) io.print("%i\n", values[i]);
+    for (std::int32_t i = 0; i < count; i++) suite::printf("%i\n", values[i]);
     return 0;
 }

@@ -3,10 +3,16 @@
 // prints one number per line.
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 
 #include "suite.hpp"
+
+#ifdef QUICK_SORT_REPORT_FALLBACKS
+#include <unistd.h>
+
+#include <charconv>
+#include <cstring>
+#endif
 
 namespace {
 
@@ -15,74 +21,67 @@ namespace {
 std::int64_t heap_sort_fallbacks = 0;
 #endif
 
-// Sorts positions lo to hi (both inclusive).  Each partition is the classic
-// one around the value of the middle element; of its two parts the smaller
-// is sorted by a nested call and the larger by the next round of the loop,
-// so calls never nest deeper than log2 of the count, whatever the input.
+// Sorts positions lo to hi (both inclusive): one partition around the
+// value of the middle element, then the right part by a nested call and
+// the left part, the call's last action, by the next round of the loop.
 //
-// Inputs such as organ pipes, or values arranged against the middle pivot,
-// make nearly every partition split off a few elements: time in the square
-// of the count.  So a range is finished by heap sort in place once the
-// splits above it have used up `uneven_left`, the uneven splits allowed
-// (main allows twice the count's binary digits).  A split is uneven when its
-// smaller part holds under a sixteenth of a range of over 32 elements;
-// smaller ranges split unevenly by chance often, and cost little.  Measured
-// up to 10,000,000 numbers, random input has at most 16 uneven splits on one
-// path (48 allowed), sorted, reversed and equal values none, while crafted
-// input has nothing else.  The plain depth would not do: on random input it
-// reaches 2.7 log2 of the count.
-void sort_quick(std::int32_t* values, std::int64_t lo, std::int64_t hi, std::int32_t uneven_left) {
-    while (lo < hi) {
+// `uneven_left` bounds the work: input such as an organ pipe, or values
+// arranged against the middle pivot, makes nearly every partition split
+// off a few elements, which takes time in the square of the count.  A
+// split is uneven when its smaller part holds under a sixteenth of a range
+// of over 32 elements; once the splits above a range have used up the
+// uneven ones allowed (twice the 31 binary digits of the largest count),
+// the range is finished by heap sort in place.  Random, sorted, reversed
+// and equal input stay far from the bound; an even split leaves at most
+// fifteen sixteenths of its range, so calls nest a few hundred deep at most.
+void sort_quick(std::int32_t* values, std::int32_t lo, std::int32_t hi, std::int32_t uneven_left = 62) {
+    for (;;) {
         if (uneven_left == 0) {
             std::make_heap(values + lo, values + hi + 1);
             std::sort_heap(values + lo, values + hi + 1);
 #ifdef QUICK_SORT_REPORT_FALLBACKS
-            ++heap_sort_fallbacks;
+            heap_sort_fallbacks++;
 #endif
             return;
         }
-        const std::int32_t pivot = values[(lo + hi) / 2];
-        std::int64_t i = lo;
-        std::int64_t j = hi;
+        // The middle in 64 bits: lo + hi passes the 32-bit range.
+        const std::int32_t pivot = values[(std::int64_t{lo} + hi) / 2];
+        std::int32_t i = lo;
+        std::int32_t j = hi;
         do {
-            while (values[i] < pivot && i < hi) ++i;
-            while (pivot < values[j] && j > lo) --j;
+            while (values[i] < pivot && i < hi) i++;
+            while (pivot < values[j] && j > lo) j--;
             if (i <= j) {
                 const std::int32_t kept = values[i];
                 values[i] = values[j];
                 values[j] = kept;
-                ++i;
-                --j;
+                i++;
+                j--;
             }
         } while (i <= j);
-        // Now lo..j holds values no larger than the pivot, i..hi values no
-        // smaller; a part of one position is already in place.
-        const std::int64_t size = hi - lo + 1;
-        if (size > 32 && 16 * (std::min(j - lo, hi - i) + 1) < size) --uneven_left;
-        if (j - lo < hi - i) {
-            if (lo < j) sort_quick(values, lo, j, uneven_left);
-            lo = i;
-        } else {
-            if (i < hi) sort_quick(values, i, hi, uneven_left);
-            hi = j;
-        }
+        const std::int64_t size = std::int64_t{hi} - lo + 1;
+        if (size > 32 && 16 * (std::min(j - lo, hi - i) + std::int64_t{1}) < size) uneven_left--;
+        if (i < hi) sort_quick(values, i, hi, uneven_left);
+        if (!(lo < j)) return;
+        hi = j;
     }
 }
 
 }  // namespace
 
 int main() {
-    suite::Console io;
-    const std::int32_t count = io.read_int();
+    std::int32_t count;
+
+    suite::scanf("%i", &count);
     if (count <= 0) return -1;
+    // Sized in 64 bits, so that the block holds every element; a block
+    // that cannot be had is refused like a count.
+    auto* values = static_cast<std::int32_t*>(suite::malloc(suite::block_bytes(count, sizeof(std::int32_t))));
+    if (values == nullptr) return -1;
 
-    const auto block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(count));
-    if (!block) return -1;
-    std::int32_t* const values = block.get();
-
-    for (std::int32_t i = 0; i < count; ++i) values[i] = io.read_int();
-    sort_quick(values, 0, count - 1, 2 * static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(count))));
-    for (std::int32_t i = 0; i < count; ++i) io.print("%i\n", values[i]);
+    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &values[i]);
+    sort_quick(values, 0, count - 1);
+    for (std::int32_t i = 0; i < count; i++) suite::printf("%i\n", values[i]);
 #ifdef QUICK_SORT_REPORT_FALLBACKS
     char line[48] = "heap sort fallbacks: ";
     char* end = std::to_chars(line + std::strlen(line), line + sizeof line - 1, heap_sort_fallbacks).ptr;

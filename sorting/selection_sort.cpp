@@ -8,22 +8,21 @@
 namespace {
 
 void sort_selection(std::int32_t* values, std::int32_t count);
-void print_values(suite::Console& io, const std::int32_t* values, std::int32_t count);
+void print_values(const std::int32_t* values, std::int32_t count);
 
 }  // namespace
 
 int main() {
-    constexpr std::int32_t capacity = 10;
-    suite::Console io;
-    std::int32_t values[capacity];
+    std::int32_t count;
+    std::int32_t values[10];
 
-    std::int32_t count = io.read_int();
-    if (count > capacity) count = capacity;
+    suite::scanf("%i", &count);
+    if (count > 10) count = 10;
     if (count <= 0) return -1;
 
-    for (std::int32_t i = 0; i < count; ++i) values[i] = io.read_int();
+    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &values[i]);
     sort_selection(values, count);
-    print_values(io, values, count);
+    print_values(values, count);
     return 0;
 }
 
@@ -33,11 +32,11 @@ namespace {
 // exchanges it with the first element of that rest, if it is not already
 // there.
 void sort_selection(std::int32_t* values, std::int32_t count) {
-    for (std::int32_t i = 0; i < count - 1; ++i) {
+    for (std::int32_t i = 0; i < count - 1; i++) {
         std::int32_t min_value = values[i];
         std::int32_t min_index = i;
         bool found = false;
-        for (std::int32_t j = i + 1; j < count; ++j) {
+        for (std::int32_t j = i + 1; j < count; j++) {
             if (values[j] < min_value) {
                 min_value = values[j];
                 min_index = j;
@@ -51,9 +50,9 @@ void sort_selection(std::int32_t* values, std::int32_t count) {
     }
 }
 
-void print_values(suite::Console& io, const std::int32_t* values, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; ++i) io.print("%i ", values[i]);
-    io.print("\n");
+void print_values(const std::int32_t* values, std::int32_t count) {
+    for (std::int32_t i = 0; i < count; i++) suite::printf("%i ", values[i]);
+    suite::printf("\n");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "random_input.hpp"
+#include "fast_console.hpp"
 #include "suite.hpp"
 
 namespace {
@@ -225,13 +226,22 @@ TEST(Arithmetic, WrapsModulo2To32) {
     EXPECT_EQ(suite::wrap_mul(int_min, -1), int_min);
 }
 
-TEST(HeapBlocks, RefusesSizesThatDoNotFit) {
-    EXPECT_EQ(suite::allocate_array<std::int32_t>(std::uint64_t{1} << 62), nullptr);
-    EXPECT_EQ(suite::allocate_array<std::int32_t>(UINT64_MAX), nullptr);
-    const auto block = suite::allocate_array<std::int32_t>(1000);
+TEST(HeapBlocks, SizesPositiveCountsIn64BitsAndOthersAsThe32BitProduct) {
+    EXPECT_EQ(suite::block_bytes(1073741824, 4), std::uint64_t{1} << 32);
+    EXPECT_EQ(suite::block_bytes(std::int64_t{1} << 62, 4), UINT64_MAX);
+    EXPECT_EQ(suite::block_bytes(0, 4), 0U);
+    EXPECT_EQ(suite::block_bytes(-1, 4), 4294967292U);
+    EXPECT_EQ(suite::block_bytes(-1073741824, 4), 0U);
+    EXPECT_EQ(suite::block_bytes(-1, 12), 4294967284U);
+}
+
+TEST(HeapBlocks, RefusesBlocksBeyondReach) {
+    EXPECT_EQ(suite::malloc(UINT64_MAX), nullptr);
+    EXPECT_EQ(suite::malloc(suite::memory_within_reach() / 2 + 1, 2), nullptr);
+    void* const block = suite::malloc(4000, 3);
     ASSERT_NE(block, nullptr);
-    block[999] = 1;
-    EXPECT_NE(suite::allocate_array<std::int32_t>(0), nullptr);
+    static_cast<char*>(block)[3999] = 1;
+    std::free(block);
 }
 
 }  // namespace
