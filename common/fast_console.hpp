@@ -172,17 +172,21 @@ public:
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    // One number by the rules of "%i": leading white space skipped, an
-    // optional sign, then "0x" or "0X" and hexadecimal digits, another
-    // leading 0 and octal digits, or decimal digits.  The longest run of
-    // digits valid for the base is taken and reduced modulo 2^32.  When no
-    // number can be read (end of input, a character that cannot start a
-    // number, a sign without a digit) the result is 0, and so is every
-    // later result: the input counts as exhausted.
+    // One number as "%lli" converts it, with its low 32 bits kept: leading
+    // white space skipped, an optional sign, then "0x" or "0X" and
+    // hexadecimal digits, another leading 0 and octal digits, or decimal
+    // digits.  The longest run of digits valid for the base is taken.  A
+    // magnitude beyond the 64-bit range saturates as strtoll's does, to
+    // LLONG_MAX for a positive number (low bits -1) and to LLONG_MIN for a
+    // negative one (low bits 0).  When no number can be read (end of input,
+    // a character that cannot start a number, a sign without a digit) the
+    // result is 0, and so is every later result: the input counts as
+    // exhausted.
     //
-    // The common case, a decimal number that ends inside the buffer, is
-    // read through a local cursor, eight digits at a time; anything else
-    // starts over on the general path, which refills the buffer as it goes.
+    // The common case, a decimal number of up to sixteen digits that ends
+    // inside the buffer, is read through a local cursor, eight digits at a
+    // time; anything else starts over on the general path, which refills
+    // the buffer as it goes.
     std::int32_t read_int() noexcept {
         const unsigned char* cursor = next_;
         while (is_white_space(*cursor)) ++cursor;
@@ -219,15 +223,6 @@ public:
     // Text as it stands, as puts and putchar write it.
     void write(std::string_view text) noexcept { put_text(text); }
 
-    // Room for `size` bytes (at most 256) straight in the output buffer, for
-    // code that formats in place; commit() then keeps the first bytes
-    // written there.
-    char* reserve(std::size_t size) noexcept {
-        if (capacity_ - pending_ < size) flush();
-        return output_ + pending_;
-    }
-    void commit(std::size_t length) noexcept { pending_ += length; }
-
     // Writes everything pending on the output.  A socket that carries
     // messages refuses one larger than its buffer (EMSGSIZE); the writes
     // are then halved until one fits, and stay that size.
@@ -256,6 +251,10 @@ private:
     // Behind the input data: a '\0' that no rule accepts, and room for the
     // rest of two words read at the last data byte.
     static constexpr std::size_t input_padding = 16;
+    // The largest magnitude a long long holds, that of LLONG_MIN, and the
+    // mark of a magnitude beyond it.
+    static constexpr std::uint64_t largest_magnitude = std::uint64_t{1} << 63;
+    static constexpr std::uint64_t saturated = UINT64_MAX;
 
     static constexpr unsigned digit_value(unsigned char c) noexcept {
         const unsigned decimal = static_cast<unsigned>(c) - '0';
@@ -289,60 +288,83 @@ private:
             ++next_;
             if (!available()) return fail();
         }
-        std::uint32_t value = 0;
+        std::uint64_t magnitude = 0;
         if (*next_ == '0') {
             ++next_;
             if (available() && (*next_ == 'x' || *next_ == 'X')) {
                 ++next_;
-                value = take_digits<16>();
+                magnitude = take_digits<16>();
             } else {
-                value = take_digits<8>();
+                magnitude = take_digits<8>();
             }
         } else if (digit_value(*next_) < 10) {
-            value = take_digits<10>();
+            magnitude = take_digits<10>();
         } else {
             return fail();
         }
-        return static_cast<std::int32_t>(negative ? 0U - value : value);
+        return low_32_bits(negative, magnitude);
     }
 
+    // The digits valid for `Base`, all of the run, refilling as it goes:
+    // their value, or `saturated` once that passes largest_magnitude.
     template <unsigned Base>
-    std::uint32_t take_digits() noexcept {
-        std::uint32_t value = 0;
+    std::uint64_t take_digits() noexcept {
+        // value * Base + digit is within largest_magnitude for a value below
+        // `cutoff`, and for `cutoff` itself with a digit up to `last_digit`;
+        // `saturated`, above both, stays.
+        constexpr std::uint64_t cutoff = largest_magnitude / Base;
+        constexpr unsigned last_digit = largest_magnitude % Base;
+        std::uint64_t value = 0;
         for (;;) {
             for (unsigned digit; (digit = digit_value(*next_)) < Base; ++next_) {
-                value = value * Base + digit;
+                value = value < cutoff || (value == cutoff && digit <= last_digit) ? value * Base + digit : saturated;
             }
             if (next_ != end_ || !refill()) return value;
         }
     }
 
-    // The value of the decimal digits at `cursor`, sixteen at a time: the
-    // next two words of eight bytes are tested and converted, and `cursor`
-    // is left behind the last digit.  Both words are read at once, so the
-    // second is at hand when the first is all digits, as in most numbers of
-    // nine digits or more.  The padding behind the data makes the words
-    // readable, and its '\0' ends the run of digits.
-    [[gnu::always_inline]] static std::uint32_t take_decimal_digits(const unsigned char*& cursor) noexcept {
+    // The low 32 bits of the long long that strtoll makes of a sign and a
+    // magnitude: LLONG_MAX for a positive magnitude beyond its range,
+    // LLONG_MIN for a negative one.
+    static constexpr std::int32_t low_32_bits(bool negative, std::uint64_t magnitude) noexcept {
+        const auto low = static_cast<std::uint32_t>(magnitude);
+        if (negative) return magnitude > largest_magnitude ? 0 : static_cast<std::int32_t>(0U - low);
+        return magnitude >= largest_magnitude ? -1 : static_cast<std::int32_t>(low);
+    }
+
+    // The low 32 bits of the value of the decimal digits at `cursor`, of a
+    // run of up to sixteen: the next two words of eight bytes are tested
+    // and converted, and `cursor` is left behind the last digit.  Both
+    // words are read at once, so the second is at hand when the first is
+    // all digits, as in most numbers of nine digits or more.  The padding
+    // behind the data makes the words readable, and its '\0' ends the run
+    // of digits.  Sixteen digits are below 2^63, so their low 32 bits are
+    // those of the long long, and 32-bit arithmetic gives them.  A longer
+    // run may pass the 64-bit range and is left to the general path:
+    // `cursor` is then put at the end of the data, where a number that
+    // reaches it is left to that path too.
+    [[gnu::always_inline]] std::uint32_t take_decimal_digits(const unsigned char*& cursor) const noexcept {
         static constexpr std::uint32_t scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
         // The value of the first `count` digits of a word.
         const auto value_of = [](std::uint64_t word, int count) {
             return count == 0 ? 0 : eight_digits_value(word << (64 - 8 * count));
         };
-        std::uint32_t value = 0;
-        for (;;) {
-            const std::uint64_t first = load_text_word(cursor);
-            const std::uint64_t second = load_text_word(cursor + 8);
-            const int head = leading_digits(first);
-            if (head < 8) {
-                cursor += head;
-                return value * scale[head] + value_of(first, head);
-            }
-            const int tail = leading_digits(second);
-            value = (value * scale[8] + eight_digits_value(first)) * scale[tail] + value_of(second, tail);
-            cursor += 8 + tail;
-            if (tail < 8) return value;
+        const std::uint64_t first = load_text_word(cursor);
+        const std::uint64_t second = load_text_word(cursor + 8);
+        const int head = leading_digits(first);
+        if (head < 8) {
+            cursor += head;
+            return value_of(first, head);
         }
+        const int tail = leading_digits(second);
+        // Sixteen digits and a seventeenth: the byte after them is still
+        // within the data or its padding, as the sixteen digits are data.
+        if (tail == 8 && digit_value(cursor[16]) < 10) {
+            cursor = end_;
+            return 0;
+        }
+        cursor += 8 + tail;
+        return eight_digits_value(first) * scale[tail] + value_of(second, tail);
     }
 
     std::int32_t fail() noexcept {

@@ -76,9 +76,12 @@ ALLOCATOR_NOTE = re.compile(rb"==\d+==WARNING: AddressSanitizer failed to alloca
 
 def spell(rng, value):
     """`value` written in one of the forms that read back as it: decimal,
-    hexadecimal or octal, with an optional sign, leading zeros, or a
-    multiple of 2^32 added (up to thousands of digits)."""
-    wraps = rng.choice([0, 0, 0, 0, 1, rng.randrange(2**32), 10 ** rng.randrange(40), 10 ** rng.randrange(3000)])
+    hexadecimal or octal, with an optional sign, leading zeros (up to
+    thousands), or a multiple of 2^32 added.  The number keeps within the
+    64-bit range, where the reading keeps its low 32 bits: beyond it, the
+    reading saturates and the value is lost."""
+    # Below 2^31 times 2^32, the magnitude is at most 2^63 - 1, for either sign.
+    wraps = rng.choice([0, 0, 0, 0, 1, rng.randrange(2**31), 10 ** rng.randrange(10), 2**31 - 1])
     negative = rng.random() < (0.8 if value < 0 else 0.1)
     magnitude = (-value if negative else value) % 2**32 + wraps * 2**32
     sign = "-" if negative else rng.choice(["", "", "", "+"])
@@ -86,10 +89,19 @@ def spell(rng, value):
     if form == "d":
         digits = str(magnitude)
     elif form == "h":
-        digits = rng.choice(["0x", "0X"]) + "0" * rng.choice([0, 0, 1, 9]) + rng.choice(["%x", "%X"]) % magnitude
+        digits = rng.choice(["0x", "0X"]) + "0" * rng.choice([0, 0, 1, 9, 3000]) + rng.choice(["%x", "%X"]) % magnitude
     else:
-        digits = "0" * rng.choice([1, 1, 2, 50]) + "%o" % magnitude
+        digits = "0" * rng.choice([1, 1, 2, 50, 3000]) + "%o" % magnitude
     return sign + digits
+
+
+def spell_wide(rng):
+    """A number at the edges of the 64-bit range or beyond them, where the
+    reading saturates, in any form the reader takes."""
+    magnitude = rng.choice([2**63, 2**64]) + rng.randint(-2, 2) + rng.choice([0, 0, 0, 10 ** rng.randrange(40)])
+    form = rng.choice("dho")
+    digits = str(magnitude) if form == "d" else ("0x%x" if form == "h" else "0%o") % magnitude
+    return rng.choice(["", "+", "-", "-"]) + digits
 
 
 def random_digits(rng):
@@ -107,8 +119,10 @@ def token(rng):
         return spell(rng, rng.choice(EDGE_VALUES))
     if pick < 0.65:
         return spell(rng, rng.choice([rng.randint(-20, 20), rng.randint(-1000, 1000), rng.randrange(2**32)]))
-    if pick < 0.75:
+    if pick < 0.72:
         return random_digits(rng)
+    if pick < 0.75:
+        return spell_wide(rng)
     if pick < 0.95:
         return rng.choice(GARBAGE)
     return "".join(chr(rng.randrange(256)) for _ in range(rng.randint(1, 20)))
@@ -219,9 +233,11 @@ def run_case(seed, index, programs, timeout):
     data = make_input(random.Random(f"{seed}/{index}"), program)
     problems = []
     finished = []  # (build, exit status, output) of the runs without a problem
+    # A build is named by its path below the folder that all builds share.
+    shared = os.path.commonpath([os.path.dirname(e) for e in programs[program]])
     for executable in programs[program]:
         problem, status, output = run(executable, data, timeout)
-        build = os.path.basename(executable)
+        build = os.path.relpath(executable, shared)
         if problem:
             problems.append(f"{build}: {problem}")
         else:
@@ -236,22 +252,23 @@ def run_case(seed, index, programs, timeout):
     return program, data, problems, len(programs[program])
 
 
-def save_failure(directory, bin_dir, seed, index, program, data, problems):
+def save_failure(directory, executable, seed, index, program, data, problems):
     directory.mkdir(parents=True, exist_ok=True)
     base = directory / f"{program}-seed{seed}-case{index}"
     base.with_suffix(".in").write_bytes(data)
     base.with_suffix(".txt").write_text(
         f"program: {program}\nseed {seed}, case {index}; again: python3 fuzz/programs.py --seed {seed} --case {index}\n"
         f"input: {base.name}.in ({len(data)} bytes); a build runs on it as\n"
-        f"  ASAN_OPTIONS={os.environ['ASAN_OPTIONS']} {bin_dir}/{program}_b0 < {base}.in\n\n"
+        f"  ASAN_OPTIONS={os.environ['ASAN_OPTIONS']} {executable} < {base}.in\n\n"
         + "\n\n".join(problems) + "\n")
     return base
 
 
-def find_programs(bin_dir):
+def find_programs(bin_dirs):
     programs = {}
-    for path in sorted(glob.glob(str(bin_dir / "*_b[0-9]*"))):
-        programs.setdefault(re.sub(r"_b\d+$", "", os.path.basename(path)), []).append(path)
+    for bin_dir in bin_dirs:
+        for path in sorted(glob.glob(str(bin_dir / "*_b[0-9]*"))):
+            programs.setdefault(re.sub(r"_b\d+$", "", os.path.basename(path)), []).append(path)
     return programs
 
 
@@ -263,19 +280,23 @@ def main():
     parser.add_argument("--case", type=int, help="run this one case only")
     parser.add_argument("--timeout", type=float, default=30, help="seconds one run may take")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
-    parser.add_argument("--bin", type=Path, default=ROOT / "build/sanitize/bin")
+    parser.add_argument("--bin", type=Path, action="append",
+                        help="a folder of builds (default: build/sanitize/bin); given more than once, the builds of "
+                             "a program in all of them are compared, those of either console for one")
     parser.add_argument("--failures", type=Path, default=ROOT / "build/fuzz-failures")
     parser.add_argument("--max-failures", type=int, default=20)
     options = parser.parse_args()
 
-    os.environ["ASAN_OPTIONS"] = "allocator_may_return_null=1:max_allocation_size_mb=512:detect_leaks=1"
+    # Most programs keep their blocks until they exit, by design: no leak is a failure.
+    os.environ["ASAN_OPTIONS"] = "allocator_may_return_null=1:max_allocation_size_mb=512:detect_leaks=0"
     os.environ["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1"
     _, hard = resource.getrlimit(resource.RLIMIT_STACK)
     stack = STACK_LIMIT if hard == resource.RLIM_INFINITY else min(STACK_LIMIT, hard)
     resource.setrlimit(resource.RLIMIT_STACK, (stack, hard))
-    programs = find_programs(options.bin)
+    bin_dirs = options.bin or [ROOT / "build/sanitize/bin"]
+    programs = find_programs(bin_dirs)
     if not programs:
-        sys.exit(f"programs.py: no executables in {options.bin}")
+        sys.exit(f"programs.py: no executables in {', '.join(map(str, bin_dirs))}")
 
     if options.case is not None:
         indices = iter([options.case])
@@ -304,7 +325,8 @@ def main():
                 runs += made
                 if problems:
                     failures += 1
-                    base = save_failure(options.failures, options.bin, options.seed, index, program, data, problems)
+                    base = save_failure(options.failures, programs[program][0], options.seed, index, program, data,
+                                        problems)
                     print(f"FAILED {program} case {index}: {problems[0].splitlines()[0]} (saved as {base}.*)",
                           flush=True)
             if time.monotonic() >= next_report + 300:

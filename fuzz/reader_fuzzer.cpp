@@ -3,7 +3,8 @@
 // The input reaches a Console through a real descriptor; every number it
 // reads, its exhausted() flag after each read and the text that print()
 // makes of each number are checked against a plain reading of the same
-// bytes held in memory, and against snprintf.  Any difference aborts.
+// bytes held in memory, whose numbers the C library's strtoll converts,
+// and against snprintf.  Any difference aborts.
 //
 // The first input byte, `plan`, chooses how the rest reaches the reader,
 // so that block boundaries fall at every kind of place:
@@ -30,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fast_console.hpp"
 #include "suite.hpp"
 
 namespace {
@@ -48,6 +50,8 @@ void check(bool holds, const char* what, std::size_t index, long long expected, 
 // The numbers the reading rules give for `text`, in order, up to the first
 // one that cannot be read.  A position past the end reads as '\0', which
 // neither is white space nor starts a number, just as the end itself.
+// Each number is found here and converted by strtoll, which saturates
+// beyond the 64-bit range; its low 32 bits are the number read.
 std::vector<std::int32_t> expected_numbers(std::string_view text) {
     static constexpr std::string_view white_space = " \t\n\v\f\r";
     static constexpr std::string_view lower_digits = "0123456789abcdef";
@@ -69,11 +73,14 @@ std::vector<std::int32_t> expected_numbers(std::string_view text) {
     std::vector<std::int32_t> numbers;
     for (;;) {
         while (white_space.find(next()) != std::string_view::npos) ++at;
-        const bool negative = next() == '-';
+        // The sign and the digits, without a "0x": strtoll would take "0x"
+        // without a hexadecimal digit as 0 followed by an 'x'.
+        std::string number(next() == '-' ? "-" : "");
         if (next() == '-' || next() == '+') ++at;
         std::size_t base = 10;
         if (next() == '0') {
             ++at;
+            number += '0';
             base = 8;
             if (next() == 'x' || next() == 'X') {
                 ++at;
@@ -82,11 +89,8 @@ std::vector<std::int32_t> expected_numbers(std::string_view text) {
         } else if (digit(next()) >= 10) {
             return numbers;
         }
-        std::uint32_t value = 0;  // unsigned arithmetic is arithmetic modulo 2^32
-        for (; digit(next()) < base; ++at) {
-            value = value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(digit(next()));
-        }
-        numbers.push_back(static_cast<std::int32_t>(negative ? 0U - value : value));
+        for (; digit(next()) < base; ++at) number += next();
+        numbers.push_back(suite::low_32_bits(std::strtoll(number.c_str(), nullptr, static_cast<int>(base))));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <thread>
@@ -72,14 +73,35 @@ TEST(Reading, HexPrefixWithoutDigitsReadsAsZeroAndIsConsumed) {
     EXPECT_EQ(read_numbers("-0X\n9", 2), (Numbers{0, 9}));
 }
 
-TEST(Reading, ReducesAnyNumberOfDigitsModulo2To32) {
+// Within the 64-bit range the low 32 bits are those of the number; beyond
+// it, those of LLONG_MAX (-1) or LLONG_MIN (0).  Every digit of the run is
+// consumed either way: the number after it reads as itself.
+TEST(Reading, KeepsTheLow32BitsOfALongLongThatSaturatesBeyondItsRange) {
     EXPECT_EQ(read_numbers("2147483647 2147483648 4294967295 4294967296 4294967297", 5),
               (Numbers{int_max, int_min, -1, 0, 1}));
     EXPECT_EQ(read_numbers("-2147483648 -2147483649 0xFFFFFFFF 0x100000005 037777777777", 5),
               (Numbers{int_min, int_max, -1, 5, -1}));
-    EXPECT_EQ(read_numbers("100000000000000000000", 1), Numbers{1661992960});  // 10^20 mod 2^32
-    // 10^70000 is a multiple of 2^32, so seventy thousand nines read as -1.
-    EXPECT_EQ(read_numbers(std::string(100000, '0') + "17 " + std::string(70000, '9'), 2), (Numbers{15, -1}));
+    EXPECT_EQ(read_numbers("12345678901234567 123456789012345678 1234567890987654321 -1234567890987654321", 4),
+              (Numbers{1567312775, -1506741426, -1318314831, 1318314831}));
+    EXPECT_EQ(read_numbers("9223372036854775806 9223372036854775807 9223372036854775808 +18446744073709551617 7", 5),
+              (Numbers{-2, -1, -1, -1, 7}));
+    EXPECT_EQ(read_numbers("-9223372036854775807 -9223372036854775808 -9223372036854775809 -18446744073709551617 7", 5),
+              (Numbers{1, 0, 0, 0, 7}));
+    EXPECT_EQ(read_numbers("100000000000000000000 99999999999999999999 -99999999999999999999 7", 4),
+              (Numbers{-1, -1, 0, 7}));
+    EXPECT_EQ(read_numbers("0x7FFFFFFFFFFFFFFE 0x8000000000000000 0xFFFFFFFFFFFFFFFF 0x10000000000000001 7", 5),
+              (Numbers{-2, -1, -1, -1, 7}));
+    EXPECT_EQ(read_numbers("-0x7fffffffffffffff -0x8000000000000000 -0x8000000000000001 -0X10000000000000001", 4),
+              (Numbers{1, 0, 0, 0}));
+    EXPECT_EQ(read_numbers("0777777777777777777776 01000000000000000000000 02000000000000000000001 7", 4),
+              (Numbers{-2, -1, -1, 7}));
+    EXPECT_EQ(read_numbers("-0777777777777777777777 -01000000000000000000000 -01000000000000000000001", 3),
+              (Numbers{1, 0, 0}));
+    // Leading zeros never saturate; a long run of digits after them does.
+    EXPECT_EQ(read_numbers(std::string(100000, '0') + "17 0x" + std::string(70000, '0') + "FFFFFFFF 7", 3),
+              (Numbers{15, -1, 7}));
+    EXPECT_EQ(read_numbers(std::string(70000, '9') + " -" + std::string(70000, '9') + " -0x1" + std::string(16, '0'), 3),
+              (Numbers{-1, 0, 0}));
 }
 
 TEST(Reading, AFailedNumberReadsAsZeroAndExhaustsTheInput) {
@@ -118,18 +140,20 @@ TEST(Reading, RandomSpellingsOverManyBlocksReadBack) {
 }
 
 // Decimal digits are taken eight at a time; runs of every length, signed
-// or not, at every place around the end of the first 64 KiB block.  A first
-// number makes the run the second: the reading goes on in the block.
+// or not, at every place around the end of the first 64 KiB block, up to
+// runs well inside it.  A first number makes the run the second: the
+// reading goes on in the block.  Of the first digits, nineteen are within
+// the 64-bit range, and of the second eighteen; what the C library's
+// strtoll makes of the run tells the value.
 TEST(Reading, DecimalRunsOfEveryLengthAroundTheEndOfABlock) {
-    const std::string digits = "9876543210123456789876543";
-    for (std::size_t length = 1; length <= 24; ++length) {
-        std::uint32_t value = 0;
-        for (std::size_t i = 0; i < length; ++i) value = value * 10 + static_cast<std::uint32_t>(digits[i] - '0');
-        for (std::size_t before = 0; before <= 18; ++before) {
-            const std::string run = (before % 3 == 1 ? "-" : "") + digits.substr(0, length);
-            const std::string input = "7" + std::string(65535 - before, before % 2 ? '\n' : ' ') + run + " 5";
-            const auto expected = static_cast<std::int32_t>(before % 3 == 1 ? 0U - value : value);
-            EXPECT_EQ(read_numbers(input, 3), (Numbers{7, expected, 5})) << run << " at " << 65536 - before;
+    for (const std::string digits : {"1234567890987654321234567", "9876543210123456789876543"}) {
+        for (std::size_t length = 1; length <= digits.size(); ++length) {
+            for (std::size_t before = 0; before <= 27; ++before) {
+                const std::string run = (before % 3 == 1 ? "-" : "") + digits.substr(0, length);
+                const std::string input = "7" + std::string(65535 - before, before % 2 ? '\n' : ' ') + run + " 5";
+                const std::int32_t expected = suite::low_32_bits(std::strtoll(run.c_str(), nullptr, 10));
+                EXPECT_EQ(read_numbers(input, 3), (Numbers{7, expected, 5})) << run << " at " << 65536 - before;
+            }
         }
     }
 }
