@@ -2,13 +2,13 @@
 # Drives prompting programs on a real pseudo-terminal under tmux: each
 # answer is typed only once its prompt is on the screen, and the screen is
 # then compared with what a person would see.
-#   terminal_dialogue.sh <folder of the executables> [<runner>]
-# A runner, such as "qemu-s390x -L /usr/s390x-linux-gnu", is put in front of
-# each executable.
+#   terminal_dialogue.sh <default folder of the executables> [<runner>]
+# SUITE_BIN_DIR and SUITE_RUNNER, where set, choose the folder and the
+# runner (such as "qemu-s390x -L /usr/s390x-linux-gnu") as for the tests.
 set -euo pipefail
 
-bin=$1
-runner=${2:-}
+bin=${SUITE_BIN_DIR:-$1}
+runner=${SUITE_RUNNER:-${2:-}}
 socket="suite-terminal-$$"
 trap 'tmux -L "$socket" kill-server 2>/dev/null || true' EXIT
 

@@ -23,6 +23,29 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A setting of the folder under test, read from the environment when the
+// tests run, or the test build's default.
+std::string setting(const char* name, std::string_view fallback) {
+    const char* const value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::string(value) : std::string(fallback);
+}
+
+bool flag(const char* name, bool fallback) {
+    const char* const value = std::getenv(name);
+    if (value == nullptr || *value == '\0') return fallback;
+    return std::string_view(value) != "0";
+}
+
+const std::string& bin_dir() {
+    static const std::string dir = setting("SUITE_BIN_DIR", suite_programs::default_bin_dir);
+    return dir;
+}
+
+const std::string& runner() {
+    static const std::string command = setting("SUITE_RUNNER", "");
+    return command;
+}
+
 void check(bool ok, const char* what) {
     if (!ok) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(errno));
 }
@@ -48,7 +71,7 @@ void set_limit(int resource, std::optional<std::uint64_t> bytes) {
 class Command {
 public:
     Command(const std::string& path, const RunOptions& options) {
-        if (path.starts_with(std::string(suite_programs::bin_dir) + "/")) words_ = runner_words();
+        if (path.starts_with(bin_dir() + "/")) words_ = runner_words();
         words_.push_back(path);
         const bool stack_size = options.stack_limit && *options.stack_limit != RLIM_INFINITY;
         if (stack_size) environment_.push_back("QEMU_STACK_SIZE=" + std::to_string(*options.stack_limit));
@@ -70,8 +93,8 @@ public:
 private:
     static std::vector<std::string> runner_words() {
         std::vector<std::string> words;
-        std::istringstream runner{std::string(suite_programs::runner)};
-        for (std::string word; runner >> word;) words.push_back(word);
+        std::istringstream words_of_runner{runner()};
+        for (std::string word; words_of_runner >> word;) words.push_back(word);
         return words;
     }
 
@@ -282,7 +305,7 @@ std::string sample_input(std::string_view executable) {
 }
 
 std::string executable_path(std::string_view executable) {
-    return std::string(suite_programs::bin_dir) + "/" + std::string(executable);
+    return bin_dir() + "/" + std::string(executable);
 }
 
 std::vector<std::string> builds_of(std::string_view program) {
@@ -300,11 +323,22 @@ std::vector<std::string> all_executables() {
     return {std::begin(suite_programs::executables), std::end(suite_programs::executables)};
 }
 
-bool sanitized_build() { return suite_programs::sanitized; }
+bool sanitized_build() {
+    static const bool sanitized = flag("SUITE_SANITIZED", suite_programs::default_sanitized);
+    return sanitized;
+}
 
-bool own_build() { return suite_programs::own_build; }
+bool own_build() {
+    static const bool own = flag("SUITE_OWN_BUILD", suite_programs::default_own_build);
+    return own;
+}
 
-bool emulated() { return !suite_programs::runner.empty(); }
+bool emulated() { return !runner().empty(); }
+
+bool fast_console() {
+    static const bool fast = setting("SUITE_CONSOLE", suite_programs::default_console) == "fast";
+    return fast;
+}
 
 unsigned address_bits(std::string_view executable) {
     const std::string path = executable_path(executable);

@@ -1,8 +1,11 @@
 // Runs the suite's executables as a user would: bytes on standard input,
-// bytes and exit status back. Where the executables are built for another
-// machine, each is started behind the runner the build was configured with
-// (such as "qemu-s390x -L /usr/s390x-linux-gnu"); helpers the tests build
-// for this machine, such as quick_sort_probe, are started as they are.
+// bytes and exit status back. Which folder of executables is under test is
+// read from the environment when the tests run, so that one test build
+// judges any folder: SUITE_BIN_DIR (default: the test build's own),
+// SUITE_RUNNER (put in front of each executable, such as "qemu-s390x -L
+// /usr/s390x-linux-gnu"), SUITE_SANITIZED, SUITE_OWN_BUILD (1 or 0) and
+// SUITE_CONSOLE (stdio or fast). Helpers the tests build for this machine,
+// such as quick_sort_probe, are started as they are.
 #pragma once
 
 #include <sys/types.h>
@@ -102,6 +105,9 @@ bool sanitized_build();
 // True when this project built the executables with its own flags: tests of
 // how a build is linked apply to those only.
 bool own_build();
+// True when the executables read and print through the suite's fast
+// console rather than the C library's streams.
+bool fast_console();
 // True when the executables run behind a runner, an emulator for another
 // machine: resource limits then bind the emulator as well as the program.
 bool emulated();
