@@ -7,8 +7,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <regex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -96,6 +99,61 @@ TEST_P(EveryProgram, LoadsNothingButTheCLibrary) {
     EXPECT_EQ(bytes.find("libm.so"), std::string::npos);
 }
 
+// The names in the dynamic symbol table of an executable, the undefined
+// ones (imported) apart, as readelf lists them for any machine.
+struct DynamicSymbols {
+    std::set<std::string> imported, defined;
+};
+
+DynamicSymbols dynamic_symbols(const std::string& path) {
+    DynamicSymbols symbols;
+    FILE* const listing = ::popen(("readelf --dyn-syms -W '" + path + "' 2>/dev/null").c_str(), "r");
+    if (listing == nullptr) return symbols;
+    // "   3: 0000000000000000     0 FUNC    GLOBAL DEFAULT  UND printf@GLIBC_2.2.5 (3)"
+    static const std::regex entry(R"(^\s*\d+: \S+\s+\d+ \w+\s+\w+\s+\w+\s+(\S+) ([^@\s]+))");
+    char line[512];
+    while (std::fgets(line, sizeof line, listing) != nullptr) {
+        std::cmatch match;
+        if (!std::regex_search(line, match, entry)) continue;
+        (match[1] == "UND" ? symbols.imported : symbols.defined).insert(match[2]);
+    }
+    ::pclose(listing);
+    return symbols;
+}
+
+// The C library's calls each program's source makes: scanf and printf in
+// every one, puts and putchar where it writes with them.  An optimising
+// compiler may turn a printf into puts or putchar, and putchar may reach
+// the library as putc; scanf is __isoc99_scanf by the C library's headers.
+// The fast console reads and writes the descriptors itself instead.
+TEST_P(EveryProgram, ImportsTheCLibrarysCallsItsSourceMakes) {
+    if (support::sanitized_build()) GTEST_SKIP() << "the sanitizer runtime intercepts the C library's calls";
+    const DynamicSymbols symbols = dynamic_symbols(path());
+    ASSERT_FALSE(symbols.imported.empty()) << "readelf listed no imported symbol of " << path();
+    const auto has = [&](std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (symbols.imported.contains(name)) return true;
+        }
+        return false;
+    };
+    const std::string program = program_of(GetParam());
+    if (support::fast_console()) {
+        EXPECT_TRUE(has({"read"}) && has({"write"}));
+        EXPECT_FALSE(has({"scanf", "__isoc99_scanf", "printf", "puts", "putchar", "putc"}));
+        return;
+    }
+    EXPECT_TRUE(has({"scanf", "__isoc99_scanf", "__isoc23_scanf"}));
+    EXPECT_TRUE(has({"printf"}));
+    if (program == "matrix_product" || program == "record_sort" || program == "number_game") {
+        EXPECT_TRUE(has({"puts"}));
+    }
+    if (program == "matrix_product") {
+        EXPECT_TRUE(has({"putchar", "putc", "_IO_putc"}));
+    }
+    EXPECT_FALSE(has({"read"}));
+    EXPECT_FALSE(has({"write"}));
+}
+
 // As "| head -c 1": the reader takes the first byte of a long output and
 // goes away; the program ends by SIGPIPE and the byte was right.
 TEST(CountDownUp, EndsBySigpipeWhenTheReaderGoesAwayMidRun) {
@@ -155,7 +213,10 @@ std::vector<Leftover> leftovers() {
 
 // With output into the same open file, as "program <> file >&0", the
 // output lands behind the whole input, as the C library's streams put it,
-// and the next reader still starts where the last number ended.
+// and the next reader still starts where the last number ended.  Only the
+// fast console knows that place once the C library's streams have written
+// a full buffer (4 KiB) of output into the file: they give the unread
+// input back from wherever their writing left the offset.
 TEST(EveryProgramOnAFile, LeavesWhatItDidNotReadForTheNextReader) {
     support::RunOptions same_file;
     same_file.output = support::OutputTarget::input_file;
@@ -169,7 +230,9 @@ TEST(EveryProgramOnAFile, LeavesWhatItDidNotReadForTheNextReader) {
             const support::Outcome shared = support::run_program(path, row.input, same_file);
             EXPECT_EQ(shared.exit_code, outcome.exit_code) << shown << " >&0";
             EXPECT_TRUE(shared.input_file == row.input + outcome.out) << shown << " >&0 left:\n" << shared.input_file;
-            EXPECT_TRUE(shared.unread_input == row.unread + outcome.out) << shown << " >&0";
+            if (support::fast_console() || outcome.out.size() < 4096) {
+                EXPECT_TRUE(shared.unread_input == row.unread + outcome.out) << shown << " >&0";
+            }
         }
     }
 }
