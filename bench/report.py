@@ -5,7 +5,8 @@ Usage: report.py WORK_DIR BENCH_DIR
 
 WORK_DIR holds json/*.json (hyperfine exports, one per measurement, named
 as bench/run names them) and facts (key=value lines bench/run wrote: the
-machine, checks of outputs, peak memory).  The plots are drawn by the
+machine, the load before each measurement, checks of outputs, peak memory,
+instruction counts).  The plots are drawn by the
 gnuplot scripts in BENCH_DIR/gnuplot from data files written to
 WORK_DIR/data.
 """
@@ -24,12 +25,27 @@ PROGRAMS = [
     "heap_sort", "quick_sort", "record_sort", "fib_table", "fib_loop", "fib_recursive",
     "factorials", "count_down_up", "complex_product", "number_game",
 ]
-# Where each program's builds were measured side by side, and which of the
-# commands of that run count (count_down_up also ran into /dev/null).
+# Where each program's builds were measured side by side; the others ran
+# in the rounds of builds-small.
 BUILD_RUNS = {"matrix_product": "builds-matrix", "heap_sort": "builds-sorts", "quick_sort": "builds-sorts",
-              "record_sort": "record", "fib_table": "builds-fib_table", "fib_loop": "builds-fib_loop",
-              "fib_recursive": "fib_recursive", "count_down_up": "count"}
-BUILD_FILTER = {"count_down_up": "| wc -c"}
+              "record_sort": "builds-record", "fib_table": "builds-fib_table", "fib_loop": "builds-fib_loop",
+              "fib_recursive": "fib_recursive", "count_down_up": "builds-count"}
+# The programs whose two flavours ran side by side on a large input, each
+# in its own hyperfine run flavour-PROGRAM, and that input; the others ran
+# on their sample input in the rounds of flavour-small.
+FLAVOUR_INPUTS = {
+    "quick_sort": "10,000,000 random numbers (`in/random-10000000.in`, 110 MB)",
+    "heap_sort": "the same 10,000,000 numbers",
+    "count_down_up": "n = 10,000,000: 20,000,001 lines printed",
+    "matrix_product": "dimension 512: 524,288 numbers read, 524,288 printed",
+    "record_sort": "20,000 items",
+    "fib_loop": "n = 2147483647",
+    "fib_table": "n = 20,000,000: a table of 80 MB",
+    "fib_recursive": "n = 40: 331,160,281 calls",
+}
+# The programs also written straight against the C library.
+DIRECT_PROGRAMS = ["quick_sort", "count_down_up", "matrix_product"]
+DIRECT_TARGET = 1.05
 # quick_sort_b2 on the crafted input, measured before it finished ranges by
 # heap sort: quadratic time.
 BEFORE_FALLBACK_200K = "5.7 s, about 200 times random input"
@@ -50,6 +66,10 @@ class Measurements:
 
     def run(self, name):
         return self.runs[name]
+
+    def load(self, name):
+        """The load average (1, 5, 15 minutes) before the run `name`."""
+        return self.facts.get(f"load_{name}", "unknown")
 
     def pick(self, name, text):
         """The result of run `name` whose command is `text`, or else the one
@@ -98,12 +118,20 @@ def fmt_time(seconds, spread=None):
 
 
 def fmt_ratio(value, spread=None):
-    text = fmt_number(value, 3 if value < 100 else 4)
+    text = f"{value:.0f}" if value >= 1000 else f"{value:#.{3 if value < 100 else 4}g}".rstrip(".")
     return text + (f" ± {fmt_number(spread, 2)}" if spread is not None else "")
 
 
 def cell(text):
     return text.replace("|", "\\|")
+
+
+def load_line(m, *names):
+    """The load average before the first of the runs `names` and the last."""
+    first, last = m.load(names[0]), m.load(names[-1])
+    if len(names) == 1 or first == last:
+        return f"Load average (1, 5, 15 minutes) before this run: {first}."
+    return f"Load average (1, 5, 15 minutes) before the first of these runs: {first}; before the last: {last}."
 
 
 def table(results, base=None, label="baseline"):
@@ -155,7 +183,178 @@ class Headlines:
 
 
 # --------------------------------------------------------------------------
+# Runs made in rounds
+
+def median(values):
+    ordered = sorted(values)
+    return (ordered[(len(ordered) - 1) // 2] + ordered[len(ordered) // 2]) / 2
+
+
+def pooled(results):
+    """One hyperfine-like result of the same command over several runs."""
+    times = [t for r in results for t in r["times"]]
+    mean = sum(times) / len(times)
+    spread = math.sqrt(sum((t - mean) ** 2 for t in times) / (len(times) - 1)) if len(times) > 1 else None
+    return {"command": results[0]["command"], "mean": mean, "stddev": spread, "median": median(times),
+            "times": times}
+
+
+class Rounds:
+    """A measurement made in several hyperfine runs, PREFIX-1 and on (see
+    measure_rounds in bench/run): each run gives one ratio of mean times per
+    pair of commands, and the median of those ratios stands for the whole."""
+
+    def __init__(self, m, prefix):
+        self.names = sorted((name for name in m.runs if re.fullmatch(rf"{prefix}-\d+", name)),
+                            key=lambda name: int(name.rsplit("-", 1)[1]))
+        runs = [m.run(name) for name in self.names]
+        self.count = len(runs)
+        self.runs_per_round = len(runs[0][0]["times"])
+        self.commands = [r["command"] for r in runs[0]]
+        self.results = {c: [next(r for r in run if r["command"] == c) for run in runs] for c in self.commands}
+
+    def pooled(self, command):
+        return pooled(self.results[command])
+
+    def ratio(self, command, base):
+        """Median, lowest and highest of the rounds' time ratios."""
+        ratios = sorted(r["mean"] / b["mean"] for r, b in zip(self.results[command], self.results[base]))
+        return median(ratios), ratios[0], ratios[-1]
+
+
+def runs_text(rounds):
+    return "one run" if rounds.runs_per_round == 1 else f"{rounds.runs_per_round} runs"
+
+
+def fmt_round_ratio(middle, lowest, highest):
+    return f"{middle:.3f} ({lowest:.2f} … {highest:.2f})"
+
+
+ROUNDS_NOTE = """The speed of a shared machine drifts over seconds, by more than the differences measured in runs of
+a few milliseconds, and hyperfine makes all the runs of one command before the next.  So such runs are
+measured in {count} hyperfine runs of {runs} per command, every other one with the commands in reverse
+order; each gives one ratio of mean times, and the tables show the median of those ratios with their range
+(lowest … highest), next to the mean and median over all runs."""
+
+
+# --------------------------------------------------------------------------
 # The sections of results.md
+
+def flavours(m, h, data):
+    rows = ["| Program | Input | `stdio/…_b2` (C library) | `fast/…_b2` (fast console) | stdio time ÷ fast time "
+            "| Output |", "|---|---|---|---|---|---|"]
+    chart = []
+    tables = []
+    for program, described in FLAVOUR_INPUTS.items():
+        name = f"flavour-{program}"
+        stdio, fast = m.pick(name, f"stdio/{program}_b2"), m.pick(name, f"fast/{program}_b2")
+        value, spread = ratio(stdio, fast)
+        same = m.facts[f"same_{program}"]
+        h.add(f"`{program}_b2`, {described.split(':')[0].split(' (')[0]}: stdio time ÷ fast time",
+              f"{fmt_ratio(value, spread)} × (load {m.load(name).split()[0]})", name=f"flavour_{program}",
+              value=value)
+        rows.append(f"| {program} | {described} | {fmt_time(stdio['mean'], sd(stdio))} | "
+                    f"{fmt_time(fast['mean'], sd(fast))} | {fmt_ratio(value, spread)} | {same} |")
+        chart.append(f"\"{program}\" {value:.6g} {spread:.6g}")
+        tables.append(f"### {program}\n\n{table(m.run(name), fast, 'fast')}\n\n{load_line(m, name)}")
+    small = Rounds(m, "flavour-small")
+    small_rows = []
+    for command in small.commands:
+        found = re.fullmatch(r"base/feed samples/(\w+)\.in stdio/(\w+)", command)
+        if not found:
+            continue
+        program = found.group(1)
+        fast_command = command.replace(" stdio/", " fast/")
+        figure = small.ratio(command, fast_command)
+        stdio, fast = small.pooled(command), small.pooled(fast_command)
+        same = m.facts[f"same_{program}"]
+        rows.append(f"| {program} | samples/{program}.in | {fmt_time(stdio['mean'], sd(stdio))} | "
+                    f"{fmt_time(fast['mean'], sd(fast))} | {fmt_round_ratio(*figure)}, median of "
+                    f"{small.count} rounds | {same} |")
+        small_rows.append(program)
+        chart.append(f"\"{program} *\" {figure[0]:.6g} 0")
+    different = [k for k, v in m.facts.items() if k.startswith("same_") and v != "identical"]
+    h.add("Both flavours print the same bytes, every program on its input here",
+          "identical" if not different else "DIFFERENT: " + ", ".join(k[5:] for k in different), "identical",
+          not different)
+    (data / "flavours.dat").write_text("\n".join(chart) + "\n")
+    note = ROUNDS_NOTE.format(count=small.count, runs=runs_text(small))
+    joined = "\n\n".join(tables)
+    return f"""## The two flavours side by side: the C library's streams against the fast console
+
+Every program's b2 build twice from the same source: `stdio/` is build/bench-stdio/bin, the default build
+(`SUITE_CONSOLE=stdio`: `suite::scanf`, `suite::printf`, `suite::puts` and `suite::putchar` are the C
+library's calls), and `fast/` is build/bench-fast/bin (`SUITE_CONSOLE=fast`: the same calls go to
+`suite::Console` of common/fast_console.hpp).  Each pair ran side by side in one hyperfine run, its input from
+a file and its output into /dev/null; the column Output says whether the two printed the same bytes for that
+input (compared with `cmp` before the timed runs).  The programs with a small fixed capacity ran on their
+sample input, without a shell (`base/feed`, marked * in the plot): their runs are start-up.  Where reading
+and printing are a small part of the run (record_sort, the Fibonacci programs, the small ones), the two
+builds run the same algorithm from code the compiler placed and inlined differently, so a ratio away from 1
+there says more about code placement and the machine's drift than about the console.
+
+{chr(10).join(rows)}
+
+{note}  {load_line(m, *small.names)}
+
+{joined}
+"""
+
+
+def direct(m, h):
+    rows = ["| Program | Input | `stdio/…_b2` | `base/…_direct` | b2 time ÷ direct time | Output |",
+            "|---|---|---|---|---|---|"]
+    counts = ["| Program | Input | Instructions of `stdio/…_b2` | of `base/…_direct` | b2 ÷ direct | Output |",
+              "|---|---|---|---|---|---|"]
+    tables = []
+    for program in DIRECT_PROGRAMS:
+        name = f"direct-{program}"
+        b2, plain = m.pick(name, f"stdio/{program}_b2"), m.pick(name, f"base/{program}_direct")
+        value, spread = ratio(b2, plain)
+        data_input = re.search(r"in/([\w-]+)\.in", b2["command"]).group(1)
+        same = m.facts[f"direct_same_{program}_{data_input}"]
+        h.add(f"`{program}_b2` (default build) time ÷ the same program calling the C library directly "
+              f"(`in/{data_input}.in`, one hyperfine run)",
+              f"{fmt_ratio(value, spread)} × (load {m.load(name).split()[0]})", f"≤ {DIRECT_TARGET} ×",
+              value <= DIRECT_TARGET, f"direct_time_{program}", value)
+        rows.append(f"| {program} | `in/{data_input}.in` | {fmt_time(b2['mean'], sd(b2))} | "
+                    f"{fmt_time(plain['mean'], sd(plain))} | {fmt_ratio(value, spread)} | {same} |")
+        tables.append(f"### {program}\n\n{table(m.run(name), plain, 'direct')}\n\n{load_line(m, name)}")
+        counted = m.facts[f"counted_input_{program}"]
+        ours, theirs = (int(m.facts[f"instructions_{program}_{kind}"]) for kind in ("b2", "direct"))
+        counted_same = m.facts[f"direct_same_{program}_{Path(counted).stem}"]
+        h.add(f"`{program}_b2` instructions ÷ the direct program's (callgrind, `{counted}`)",
+              f"{ours / theirs:.4f} × ({ours - theirs:+,} instructions)", f"≤ {DIRECT_TARGET} ×",
+              ours / theirs <= DIRECT_TARGET, f"direct_instructions_{program}", ours / theirs)
+        counts.append(f"| {program} | `{counted}` | {ours:,} | {theirs:,} | {ours / theirs:.4f} "
+                      f"({ours - theirs:+,}) | {counted_same} |")
+    f = m.facts
+    joined = "\n\n".join(tables)
+    return f"""## The shared header against the C library called directly
+
+`base/quick_sort_direct`, `base/count_down_up_direct` and `base/matrix_product_direct` (bench/src/*_direct.cpp)
+are quick_sort, count_down_up and matrix_product written straight against `<cstdio>`, without common/suite.hpp:
+every number read with `scanf("%lli")` into a `long long` that keeps its low 32 bits, the same routines and
+loops (the wrap-around of matrix_product in unsigned arithmetic), the output with `printf`, `puts` and
+`putchar` where the program calls them.  They are built with the very flags of the default build's b2, read
+from build/bench-stdio/build.ninja: {f['direct_flags_quick_sort']} (the same for the other two).  What
+the header adds around each call: a check whether output must go out before a read, a flag that makes every
+number after a failed read 0, the low 32 bits taken from the `long long`, and the checks of the output at the
+end.  The column Output says whether the two printed the same bytes (`cmp`).
+
+Times, each pair side by side in one hyperfine run without a shell (`base/feed`):
+
+{chr(10).join(rows)}
+
+Instructions, counted by callgrind ({f['valgrind']}) in the whole run of each, start-up and the C library
+included, on smaller inputs; unlike the times they do not depend on the load of the machine (it was
+{f['load_callgrind']} when they were counted):
+
+{chr(10).join(counts)}
+
+{joined}
+"""
+
 
 def throughput_rows(results, size):
     rows = ["| Command | Throughput |", "|---|---|"]
@@ -174,14 +373,17 @@ def reading(m, h):
     return f"""## Reading numbers against the floor and the C library
 
 The readers take `in/random-10000000.in` ({size:,} bytes: the count and 10,000,000 random 32-bit numbers, one
-per line) on standard input.  `base/read_console` reads them with `Console::read_int` and `base/read_scanf`
-with `scanf("%i")`, and both print the wrapped sum (they printed {m.facts['reader_sums']}).  The floor,
-`base/read_floor`, does what any reader must: it `read`s the file in 64 KiB blocks, the size of Console's
-input buffer, so the kernel copies every byte from the page cache into the buffer, and looks at every byte
-once, counting the line breaks with `memchr` (it counted {int(m.facts['read_floor_lines']):,}).  All three are
-built from bench/src with the same compiler and flags ({m.facts['baseline_flags_O2']}).
+per line) on standard input.  `base/read_console` reads them with `suite::Console::read_int` (a `suite::Console io;`
+of common/fast_console.hpp) and `base/read_scanf` with `scanf("%i")`, and both print the wrapped sum (they
+printed {m.facts['reader_sums']}).  The floor, `base/read_floor`, does what any reader must: it `read`s the
+file in 64 KiB blocks, the size of Console's input buffer, so the kernel copies every byte from the page cache
+into the buffer, and looks at every byte once, counting the line breaks with `memchr` (it counted
+{int(m.facts['read_floor_lines']):,}).  All three are built from bench/src with the same compiler and flags
+({m.facts['baseline_flags_O2']}).
 
 {table(run, floor, "the floor")}
+
+{load_line(m, "reader")}
 
 {throughput_rows(run, size)}
 
@@ -214,13 +416,11 @@ def printing(m, h):
 
 The printers print the 10,000,000 numbers i × 0x9E3779B1 (wrapped to 32 bits) for i = 0 to 9,999,999, of
 every width from 1 to 11 characters, one per line: {size:,} bytes, into /dev/null.  `base/write_console` prints
-them with `Console::print("%i\\n")`, `base/write_printf` with `printf("%i\\n")`, and `base/write_fmt` with
+them with `Console::print("%i\\n", …)`, `base/write_printf` with `printf("%i\\n")`, and `base/write_fmt` with
 `fmt::format_int` of the fmt library (Debian's libfmt-dev {f['fmt']}, used header-only), each number with its
 line break copied into one 64 KiB buffer that goes out with `write` whenever the next number might not fit,
-as Console does; the library's code links the C++ runtime library, which adds a few milliseconds of start-up
-at most.
-All are built from bench/src with {f['baseline_flags_O2']}.  Before the timed runs every output was compared
-with write_console's with `cmp`: {f['writer_outputs']}.
+as Console does.  All are built from bench/src with {f['baseline_flags_O2']}.  Before the timed runs every
+output was compared with write_console's with `cmp`: {f['writer_outputs']}.
 
 The floors write the same bytes already formatted: `in/printed-10000000.txt` is write_console's output,
 made once beforehand, and `base/write_floor FILE` maps it and writes it in 64 KiB pieces, the size of
@@ -229,14 +429,16 @@ touches the mapping, so this plain floor measures the start-up, the mapping and 
 calls, and moves no bytes at all: one run of it had {int(f['minor_faults_write_floor']):,} minor page faults
 and a peak memory of {int(f['maxrss_write_floor']):,} KiB, for a file of {size // 1024:,} KiB.  So a second
 floor, `base/write_floor FILE copy`, copies each piece into one 64 KiB buffer and writes it from there: every
-byte is read once from memory (the page cache, far larger than the processor's caches) and stored once into a
-buffer that stays in the cache ({int(f['minor_faults_write_floor_copy']):,} minor page faults and
-{int(f['maxrss_write_floor_copy']):,} KiB; its mapping is filled at once with `MAP_POPULATE`).  The target
-applies to this copying floor.  A printer stores the same bytes but computes them instead of reading them
-from memory, so a fast enough printer can beat it: a ratio below 1.  `Console::print`: one run had
-{int(f['minor_faults_write_console']):,} minor page faults and {int(f['maxrss_write_console']):,} KiB.
+byte is read once from memory and stored once into a buffer that stays in the cache
+({int(f['minor_faults_write_floor_copy']):,} minor page faults and {int(f['maxrss_write_floor_copy']):,} KiB;
+its mapping is filled at once with `MAP_POPULATE`).  The target applies to this copying floor.  A printer
+stores the same bytes but computes them instead of reading them from memory, so a fast enough printer can
+beat it: a ratio below 1.  `Console::print`: one run had {int(f['minor_faults_write_console']):,} minor page
+faults and {int(f['maxrss_write_console']):,} KiB.
 
 {table(run, copying, "the copying floor")}
+
+{load_line(m, "writer")}
 
 {throughput_rows(run, size)}
 
@@ -245,52 +447,6 @@ from memory, so a fast enough printer can beat it: a ratio below 1.  `Console::p
 `printf` takes {fmt_ratio(*ratio(printf, console))} times `Console::print`'s (target: at least 4), and
 `fmt::format_int` {fmt_ratio(*ratio(fmt_lib, console))} times.
 """
-
-
-def median(values):
-    ordered = sorted(values)
-    return (ordered[(len(ordered) - 1) // 2] + ordered[len(ordered) // 2]) / 2
-
-
-def pooled(results):
-    """One hyperfine-like result of the same command over several runs."""
-    times = [t for r in results for t in r["times"]]
-    mean = sum(times) / len(times)
-    spread = math.sqrt(sum((t - mean) ** 2 for t in times) / (len(times) - 1))
-    return {"command": results[0]["command"], "mean": mean, "stddev": spread, "median": median(times),
-            "times": times}
-
-
-class Rounds:
-    """A measurement made in several hyperfine runs, PREFIX-1 and on (see
-    measure_rounds in bench/run): each run gives one ratio of mean times per
-    pair of commands, and the median of those ratios stands for the whole."""
-
-    def __init__(self, m, prefix):
-        runs = [m.run(name) for name in sorted(m.runs) if re.fullmatch(rf"{prefix}-\d+", name)]
-        self.count = len(runs)
-        self.runs_per_round = len(runs[0][0]["times"])
-        self.commands = [r["command"] for r in runs[0]]
-        self.results = {c: [next(r for r in run if r["command"] == c) for run in runs] for c in self.commands}
-
-    def pooled(self, command):
-        return pooled(self.results[command])
-
-    def ratio(self, command, base):
-        """Median, lowest and highest of the rounds' time ratios."""
-        ratios = sorted(r["mean"] / b["mean"] for r, b in zip(self.results[command], self.results[base]))
-        return median(ratios), ratios[0], ratios[-1]
-
-
-def fmt_round_ratio(middle, lowest, highest):
-    return f"{middle:.3f} ({lowest:.2f} … {highest:.2f})"
-
-
-ROUNDS_NOTE = """The speed of a shared machine drifts over seconds, by more than the differences measured in runs of
-a few milliseconds, and hyperfine makes all the runs of one command before the next.  So such runs are
-measured in {count} hyperfine runs of {runs} runs per command, every other one with the commands in reverse
-order; each gives one ratio of mean times, and the tables show the median of those ratios with their range
-(lowest … highest), next to the mean and median over all runs."""
 
 
 def startup(m, h):
@@ -307,71 +463,28 @@ def startup(m, h):
                      f"| {len(whole['times'])} | {shown} |")
         if command != base:
             how = "samples/array_compare.in through `feed`" if base == fed_hello else "empty input"
-            program = re.search(r"bin/(\w+)", command).group(1)
+            program = re.search(r"(stdio|fast)/(\w+)", command).group(0)
             h.add(f"Start-up: `{program}` ({how}) ÷ plain C program, median of {rounds.count} rounds",
                   fmt_round_ratio(*figure), "≤ 1.15", figure[0] <= 1.15)
-    note = ROUNDS_NOTE.format(count=rounds.count, runs=rounds.runs_per_round)
+    note = ROUNDS_NOTE.format(count=rounds.count, runs=runs_text(rounds))
     return f"""## Start-up
 
 Whole runs of tiny dialogues against `base/hello` (a C program that prints one line, `gcc -O2`, dynamically
-linked), with `hyperfine -N` (no shell).  Without a shell the programs read an empty standard input, so they
-run their whole dialogue on no numbers.  To give one a real input, `base/feed FILE PROGRAM` (a static C
-launcher) opens FILE as standard input and executes PROGRAM; it adds one `execve` to each run, so its rows
-are compared with `hello` started the same way.
+linked), with `hyperfine -N` (no shell): the default build's programs, and the fast build's array_compare.
+Without a shell the programs read an empty standard input, so they run their whole dialogue on no numbers.
+To give one a real input, `base/feed FILE PROGRAM` (a static C launcher) opens FILE as standard input and
+executes PROGRAM; it adds one `execve` to each run, so its rows are compared with `hello` started the same way.
 
-{note}
+{note}  {load_line(m, *rounds.names)}
 
 {chr(10).join(lines)}
 """
 
 
 def sorting(m, h):
-    run = m.run("sort10M")
-    quick, heap = m.pick("sort10M", "quick_sort_b2"), m.pick("sort10M", "heap_sort_b2")
-    echo, sort = m.pick("sort10M", "echo_console"), m.pick("sort10M", "sort -n")
-    h.speedup("`quick_sort_b2`, 10,000,000 numbers: `sort -n` time ÷ its time", sort, quick, 5)
-    h.speedup("`heap_sort_b2`, 10,000,000 numbers: `sort -n` time ÷ its time", sort, heap, 2.5)
-    share = echo["mean"] / quick["mean"]
-    h.add("Share of reading and printing in the `quick_sort_b2` run (reader+printer ÷ quick_sort)",
-          f"{share:.0%} ({fmt_time(echo['mean'])} of {fmt_time(quick['mean'])})")
-    memory_rows = []
-    for program in ("quick_sort_b2", "heap_sort_b2"):
-        kib = int(m.facts[f"maxrss_{program}"])
-        fits = kib * 1024 <= MEMORY_LIMIT_BYTES
-        h.add(f"Peak memory of `{program}` at 10,000,000 numbers", f"{kib:,} KiB ({kib * 1024 / 1e6:.1f} MB)",
-              f"≤ 40 MB + 8 MiB ({MEMORY_LIMIT_BYTES // 1024:,} KiB)", fits)
-        faults, alone = (int(m.facts[f"minor_faults_{key}"]) for key in (program, program[:-3] + "_in_memory"))
-        h.add(f"Minor page faults of `{program}` at 10,000,000 numbers", f"{faults:,} (its sort in memory: {alone:,})")
-    for program in ("quick_sort_b2", "heap_sort_b2", "quick_sort_in_memory", "heap_sort_in_memory"):
-        kib, faults = int(m.facts[f"maxrss_{program}"]), int(m.facts[f"minor_faults_{program}"])
-        where = "bin" if program.endswith("_b2") else "base"
-        memory_rows.append(f"| `{where}/{program}` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB | {faults:,} |")
-    memory = "\n".join(["| Program | Maximum resident set size | in MB | Minor page faults |", "|---|---|---|---|",
-                        *memory_rows])
-    return f"""## Sorting 10,000,000 random numbers
-
-`in/random-10000000.in` holds the count and 10,000,000 random 32-bit numbers from the seeded generator
-(bench/src/make_input.cpp); `in/random-10000000.plain` the same numbers without the count, for
-`LC_ALL=C sort -n`.  `base/echo_console` is quick_sort without the sort: it reads the input with Console
-into one block and prints it unchanged ({m.facts['baseline_flags_O3']}).  Outputs checked outside the
-timed runs: {m.facts['sort_check']}.
-
-{table(run, sort, "sort -n")}
-
-Reading and printing take {share:.0%} of the `quick_sort_b2` run (the reader+printer baseline's time over
-quick_sort's); the sort itself takes the remaining {fmt_time(quick['mean'] - echo['mean'])}.
-
-Peak memory and minor page faults, from one run of each under `/usr/bin/time -v` (the numbers alone take
-40,000,000 bytes, 9,766 pages of 4 KiB; the sorts in memory are those of the next section):
-
-{memory}
-"""
-
-
-def sorting_in_memory(m, h):
     rounds = Rounds(m, "sort-memory")
-    names = {"quick_sort": ("bin/quick_sort_b2", "base/quick_sort_in_memory 10000000 1"),
-             "heap_sort": ("bin/heap_sort_b2", "base/heap_sort_in_memory 10000000 1")}
+    names = {"quick_sort": ("fast/quick_sort_b2", "base/quick_sort_in_memory 10000000 1"),
+             "heap_sort": ("fast/heap_sort_b2", "base/heap_sort_in_memory 10000000 1")}
     making = rounds.pooled("base/quick_sort_in_memory 10000000 1 unsorted")
     targets = {"quick_sort": 1.15, "heap_sort": 1.1}
     rows = ["| Program | Whole run | Its sort in memory | Whole run ÷ in memory: median of the rounds (range) "
@@ -381,32 +494,56 @@ def sorting_in_memory(m, h):
         whole, alone = rounds.pooled(whole_command), rounds.pooled(alone_text)
         figure = rounds.ratio(whole_command, alone_text)
         met = figure[0] <= targets[program]
-        h.add(f"`{program}_b2`, 10,000,000 numbers: whole run (input file in, /dev/null out) time ÷ its own sort "
-              f"in memory, median of {rounds.count} rounds", f"{fmt_round_ratio(*figure)} ×",
-              f"≤ {targets[program]} ×", met, f"{program}_over_in_memory", figure[0])
-        rows.append(f"| `{program}_b2` | {fmt_time(whole['mean'], sd(whole))} "
+        h.add(f"`{program}_b2` with the fast console, 10,000,000 numbers: whole run (input file in, /dev/null "
+              f"out) time ÷ its own sort in memory, median of {rounds.count} rounds",
+              f"{fmt_round_ratio(*figure)} ×", f"≤ {targets[program]} ×", met, f"{program}_over_in_memory",
+              figure[0])
+        rows.append(f"| `fast/{program}_b2` | {fmt_time(whole['mean'], sd(whole))} "
                     f"| {fmt_time(alone['mean'], sd(alone))} | {fmt_round_ratio(*figure)} "
                     f"| ≤ {targets[program]} ({'met' if met else 'missed'}) "
                     f"| {fmt_time(whole['mean'] - alone['mean'])} |")
+    memory_rows = []
+    for program in ("quick_sort", "heap_sort"):
+        for flavour in ("stdio", "fast"):
+            key = f"{program}_b2_{flavour}"
+            kib, faults = int(m.facts[f"maxrss_{key}"]), int(m.facts[f"minor_faults_{key}"])
+            h.add(f"Peak memory and minor page faults of `{flavour}/{program}_b2` at 10,000,000 numbers",
+                  f"{kib:,} KiB ({kib * 1024 / 1e6:.1f} MB), {faults:,} faults",
+                  f"≤ 40 MB + 8 MiB ({MEMORY_LIMIT_BYTES // 1024:,} KiB)", kib * 1024 <= MEMORY_LIMIT_BYTES)
+            memory_rows.append(f"| `{flavour}/{program}_b2` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB | {faults:,} |")
+    for program in ("quick_sort_in_memory", "heap_sort_in_memory"):
+        kib, faults = int(m.facts[f"maxrss_{program}"]), int(m.facts[f"minor_faults_{program}"])
+        memory_rows.append(f"| `base/{program}` | {kib:,} KiB | {kib * 1024 / 1e6:.1f} MB | {faults:,} |")
+    memory = "\n".join(["| Program | Maximum resident set size | in MB | Minor page faults |", "|---|---|---|---|",
+                        *memory_rows])
     run = [rounds.pooled(c) for c in rounds.commands]
-    note = ROUNDS_NOTE.format(count=rounds.count, runs=rounds.runs_per_round)
+    note = ROUNDS_NOTE.format(count=rounds.count, runs=runs_text(rounds))
     f = m.facts
-    return f"""## quick_sort and heap_sort against their own sort in memory
+    return f"""## Sorting 10,000,000 numbers: memory, and the sorts alone
 
-`base/quick_sort_in_memory 10000000 1` and `base/heap_sort_in_memory 10000000 1` make the 10,000,000 numbers of
-`in/random-10000000.in` in memory, with the generator of bench/src/make_input.cpp (bench/src/splitmix64.hpp)
-and the same seed, in one block from `suite::allocate_array` taken after the console, as the program takes
-it, and sort them with the program's own routine: bench/src/sort_in_memory.cpp compiles the program's source
-file (sorting/quick_sort.cpp, sorting/heap_sort.cpp) into itself with its `main` renamed, and calls the
-routine as that `main` does.  They read nothing and print only a checksum that depends on the order of the
-numbers (they printed {f['in_memory_checksums']}), so the sort cannot be left out.  They are built with the
-flags of the programs' b2 builds, taken from the build: {f['in_memory_flags_quick_sort']} and
-{f['in_memory_flags_heap_sort']}.  Checked once outside the timed runs, with their sorted numbers printed:
-{f['in_memory_check']}.  With `unsorted` the sort is skipped, which leaves what the in-memory run spends on
-making the numbers and the checksum: {fmt_time(making['mean'], sd(making))}.  The whole runs get their input
-through `base/feed`, without a shell.
+`in/random-10000000.in` holds the count and 10,000,000 random 32-bit numbers from the seeded generator
+(bench/src/make_input.cpp).  Outputs checked outside the timed runs: {f['sort_check']}.
 
-{note}
+Peak memory and minor page faults, from one run of each under `/usr/bin/time -v` (the numbers alone take
+40,000,000 bytes, 9,766 pages of 4 KiB):
+
+{memory}
+
+### quick_sort and heap_sort against their own sort in memory
+
+`base/quick_sort_in_memory 10000000 1` and `base/heap_sort_in_memory 10000000 1` make the same 10,000,000
+numbers in memory, with the generator of bench/src/make_input.cpp (bench/src/splitmix64.hpp) and the same seed,
+in one block from `malloc` taken after the console, as the program takes it, and sort them with the program's
+own routine: bench/src/sort_in_memory.cpp compiles the program's source file (sorting/quick_sort.cpp,
+sorting/heap_sort.cpp) into itself with its `main` renamed, and calls the routine as that `main` does.  They
+read nothing and print only a checksum that depends on the order of the numbers (they printed
+{f['in_memory_checksums']}), so the sort cannot be left out.  They are built with the flags of the fast build's
+b2: {f['in_memory_flags_quick_sort']} and {f['in_memory_flags_heap_sort']}.  Checked once outside the timed
+runs, with their sorted numbers printed: {f['in_memory_check']}.  With `unsorted` the sort is skipped, which
+leaves what the in-memory run spends on making the numbers and the checksum:
+{fmt_time(making['mean'], sd(making))}.  The whole runs get their input through `base/feed`, without a shell.
+
+{note}  {load_line(m, *rounds.names)}
 
 {table(run)}
 
@@ -422,19 +559,20 @@ def killer(m, h):
     random = m.pick("killer-vs-random", "in/random-200000.in")
     value, spread = ratio(crafted, random)
     sorted_200k = m.facts["killer200k_check"].startswith("sorted")
-    h.add("`quick_sort_b2`, 200,000 numbers crafted against the middle pivot: its time ÷ random input's",
+    h.add("`fast/quick_sort_b2`, 200,000 numbers crafted against the middle pivot: its time ÷ random input's",
           f"{fmt_ratio(value, spread)} × ({fmt_time(crafted['mean'])} against {fmt_time(random['mean'])}), "
           f"{m.facts['killer200k_check']}; before the fallback to heap sort: {BEFORE_FALLBACK_200K}",
           "≤ 5 ×", value <= 5 and sorted_200k)
     run = m.run("killer")
-    result = run[0]
-    sweep = m.pick("sweep-sorts", "in/random-1000000.in bin/quick_sort_b2")
-    codes = sorted(set(result.get("exit_codes", [0])))
+    codes = sorted({code for r in run for code in r.get("exit_codes", [0])})
     ok = codes == [0] and m.facts["killer_check"].startswith("sorted")
-    h.add("`quick_sort_b2` on 1,000,000 numbers crafted against the middle pivot, stack limited to 1 MiB",
-          f"{fmt_time(result['mean'], sd(result))}, exit status {', '.join(map(str, codes))}, "
-          f"{m.facts['killer_check']}; before the fallback to heap sort: {BEFORE_FALLBACK_1M}",
+    times = ", ".join(f"{re.search(r'(stdio|fast)/', r['command']).group(1)} {fmt_time(r['mean'], sd(r))}"
+                      for r in run)
+    h.add("`quick_sort_b2` of both flavours on 1,000,000 numbers crafted against the middle pivot, stack "
+          "limited to 1 MiB", f"{times}, exit status {', '.join(map(str, codes))}, {m.facts['killer_check']}",
           "finishes with status 0 and sorted output", ok)
+    sweep = m.pick("sweep-sorts", "in/random-1000000.in fast/quick_sort_b2")
+    fast_run = next(r for r in run if "fast/" in r["command"])
     return f"""## Quick sort on input crafted against the middle element's pivot
 
 `in/killer-200000.in` and `in/killer-1000000.in` are permutations of 0 to n − 1 built by the generator so
@@ -446,106 +584,52 @@ numbers it reported:
 > {m.facts['killer_generator']}
 
 quick_sort counts the uneven splits above each range (a smaller part under a sixteenth of a range of more
-than 32 elements) and finishes a range by heap sort once they reach twice the count's binary digits: here
-after {2 * (200000).bit_length()} partitions of 200,000 numbers, {2 * (1000000).bit_length()} of 1,000,000.
+than 32 elements) and finishes a range by heap sort once 62 of them are used up.
 
-Side by side with random numbers of the same count (`hyperfine -N`, the input given by `base/feed`); the
-crafted run's output, checked outside the timed runs: {m.facts['killer200k_check']}.
+Side by side with random numbers of the same count (`hyperfine -N`, the input given by `base/feed`, the fast
+build); the crafted run's output, checked outside the timed runs: {m.facts['killer200k_check']}.
 
 {table(m.run("killer-vs-random"), random, "random input")}
+
+{load_line(m, "killer-vs-random")}
 
 The crafted input takes {fmt_ratio(value, spread)} times as long as random input (target: at most 5).
 Before quick_sort fell back to heap sort, the 200,000 crafted numbers took {BEFORE_FALLBACK_200K}, and the
 1,000,000 of the next table {BEFORE_FALLBACK_1M}: the quadratic worst case of the middle pivot.
 
-At 1,000,000 numbers the run is made under `ulimit -s 1024` (a 1 MiB stack); the output went to a file and
+At 1,000,000 numbers both flavours run under `ulimit -s 1024` (a 1 MiB stack); the output went to a file and
 was checked afterwards: {m.facts['killer_check']}.  Exit statuses: {', '.join(map(str, codes))}.
 
 {table(run)}
 
-For comparison, `quick_sort_b2` on 1,000,000 random numbers (from the size sweep below) takes
-{fmt_time(sweep['mean'])}: the crafted input costs {result['mean'] / sweep['mean']:,.2f} times as much (it
-includes a shell and the write to a file), while the stack stays bounded (the smaller part is sorted by the
-nested call, so at most log₂ n calls are active).
+{load_line(m, "killer")}
+
+For comparison, `fast/quick_sort_b2` on 1,000,000 random numbers (from the size sweep below) takes
+{fmt_time(sweep['mean'])}: the crafted input costs {fast_run['mean'] / sweep['mean']:,.2f} times as much with the
+fast console (it includes a shell and the write to a file), while the stack stays bounded: the right part of
+each partition is sorted by a nested call, and the fallback caps how many uneven splits can nest.
 """
-
-
-def record_sort(m, h):
-    run = m.run("record")
-    b2 = m.pick("record", "record_sort_b2")
-    h.add("`record_sort_b2`, 20,000 items", f"{fmt_time(b2['mean'], sd(b2))}, median {fmt_time(b2['median'])}")
-    return f"""## record_sort with 20,000 items
-
-`in/records-20000.in`: 20,000 items with random months 1 to 12 and years 1900 to 2099.  The sort is a bubble
-sort, so the time grows with the square of the count (see the plot of sorting times).
-
-{table(run, run[0], "b0")}
-"""
-
-
-def count_down_up(m, h):
-    run = m.run("count")
-    b2_pipe = m.pick("count", "count_down_up_b2 < in/n-50000000.in | wc -c")
-    seq_pipe = m.pick("count", "seq 0 100000000 | wc -c")
-    b2_null = m.pick("count", "count_down_up_b2 < in/n-50000000.in > /dev/null")
-    seq_null = m.pick("count", "seq 0 100000000 > /dev/null")
-    writer = m.pick("count", "pipe_writer")
-    h.speedup("`count_down_up_b2` n = 50,000,000 into `| wc -c`: seq time ÷ its time", seq_pipe, b2_pipe, 2)
-    h.speedup("`count_down_up_b2` n = 50,000,000 into /dev/null: seq time ÷ its time", seq_null, b2_null, 1.5)
-    value, spread = ratio(b2_pipe, writer)
-    h.add("`count_down_up_b2` into `| wc -c` ÷ a writer of a prebuilt buffer of the same size (the pipe's limit)",
-          fmt_ratio(value, spread))
-    size = int(m.facts["count_bytes"])
-    rows = ["| Command | Throughput |", "|---|---|"]
-    rows += [f"| `{cell(r['command'])}` | {size / r['mean'] / 1e6:,.0f} MB/s |"
-             for r in run if "seq" not in r["command"]]
-    seq_size = int(m.facts["seq_bytes"])
-    rows += [f"| `{cell(r['command'])}` | {seq_size / r['mean'] / 1e6:,.0f} MB/s |"
-             for r in run if "seq" in r["command"]]
-    return f"""## count_down_up with n = 50,000,000
-
-`count_down_up` prints {m.facts['count_lines']} lines ({size:,} bytes); `seq 0 100000000` prints
-{m.facts['seq_lines']} lines ({seq_size:,} bytes).  `base/pipe_writer BYTES` writes {size:,} bytes from one
-prebuilt 64 KiB block, which shows how fast the pipe into `wc -c` can go at all.  Ratios are to
-`seq … | wc -c`.
-
-{table(run, seq_pipe, "seq | wc -c")}
-
-{chr(10).join(rows)}
-
-Into the pipe, `count_down_up_b2` takes {fmt_ratio(value, spread)} times the time of the writer of the
-prebuilt buffer, the pipe's own limit.  {pipe_note(b2_pipe, writer)}
-"""
-
-
-def pipe_note(program, writer):
-    """What the ratio of a program's time to the prebuilt buffer's writer's shows."""
-    if program["mean"] >= writer["mean"]:
-        return ""
-    return (f"That the program is the faster one shows that the writer, which does nothing between its writes,"
-            f" does not reach the limit either: its pipeline spends {fmt_time(writer['system'])} of system time"
-            f" against {fmt_time(program['system'])} with `count_down_up_b2` (hyperfine's means, writer and"
-            f" `wc` together), probably because a writer that keeps the pipe full makes the two processes"
-            f" sleep and wake each other more often.")
 
 
 def fib_loop(m, h):
-    run = m.run("fib_loop")
-    b2 = m.pick("fib_loop", "fib_loop_b2")
+    name = "flavour-fib_loop"
+    b2 = m.pick(name, "fast/fib_loop_b2")
     steps = 2147483647
     per_step = b2["mean"] / steps
     mhz = float(m.facts["cpu_mhz"] or 0)
     cycles = f", {per_step * mhz * 1e6:.2f} cycles per step at the nominal {mhz:.0f} MHz" if mhz else ""
-    h.add("`fib_loop_b2`, n = 2147483647", f"{fmt_time(b2['mean'], sd(b2))}, median {fmt_time(b2['median'])} "
+    h.add("`fast/fib_loop_b2`, n = 2147483647", f"{fmt_time(b2['mean'], sd(b2))}, median {fmt_time(b2['median'])} "
           f"({per_step * 1e9:.3f} ns per step)")
     return f"""## fib_loop with n = 2147483647
 
 The output line: `{m.facts['fib_loop_output']}`.  The loop makes 2,147,483,647 steps, each one wrap-around
-addition that depends on the one before, so one add per step (one cycle) is the floor; `fib_loop_b2` takes
-{per_step * 1e9:.3f} ns per step{cycles} (the processor's clock under load may be above its nominal
-frequency).
+addition that depends on the one before, so one add per step (one cycle) is the floor; `fast/fib_loop_b2`
+takes {per_step * 1e9:.3f} ns per step{cycles} (the processor's clock under load may be above its nominal
+frequency).  The run of both flavours:
 
-{table(run)}
+{table(m.run(name))}
+
+{load_line(m, name)}
 """
 
 
@@ -559,43 +643,29 @@ def fib_recursive(m, h):
         per_call = r["mean"] / FIB_CALLS_40
         shown = "b0 itself" if r is b0 else fmt_ratio(value, spread)
         rows.append(f"| b{build} | {per_call * 1e9:.3f} ns | {shown} |")
-        h.add(f"`fib_recursive_b{build}`, n = 40: time per call, and time ÷ b0's", f"{per_call * 1e9:.3f} ns, {shown}")
+        h.add(f"`fast/fib_recursive_b{build}`, n = 40: time per call, and time ÷ b0's",
+              f"{per_call * 1e9:.3f} ns, {shown}")
     largest = m.run("fib_recursive_max")[0]
-    h.add("`fib_recursive_b0`, n = 2147483647", f"{fmt_time(largest['mean'], sd(largest))}, median "
+    h.add("`stdio/fib_recursive_b0`, n = 2147483647", f"{fmt_time(largest['mean'], sd(largest))}, median "
           f"{fmt_time(largest['median'])} ({len(largest['times'])} runs)", name="fib_recursive_b0_max_seconds",
           value=largest["mean"])
     return f"""## fib_recursive with n = 40
 
 F(40) takes 331,160,281 calls (the output line: `{m.facts['fib_recursive_output']}`); the time per call is the
-whole run's time over that count (start-up included, a few milliseconds).
+whole run's time over that count (start-up included, a few milliseconds).  The fast build's b0, b1 and b2.
 
 {table(run, b0, "b0")}
+
+{load_line(m, "fib_recursive")}
 
 {chr(10).join(rows)}
 
 ### The largest n, unoptimised
 
-`bin/fib_recursive_b0` with n = 2147483647, the largest 32-bit number, in {len(largest['times'])} runs (they
-may take seconds each); the output went to a file, and was `{m.facts['fib_recursive_max_output']}`.
+`stdio/fib_recursive_b0` with n = 2147483647, the largest 32-bit number, in {len(largest['times'])} runs; the
+output went to a file, and was `{m.facts['fib_recursive_max_output']}`.
 
 {table(m.run("fib_recursive_max"))}
-"""
-
-
-def matrix(m, h):
-    run = m.run("matrix")
-    strips, naive = m.pick("matrix", "matrix_product_b2"), m.pick("matrix", "matrix_naive")
-    h.speedup("`matrix_product_b2`, dimension 1024: plain triple loop time ÷ its time", naive, strips, 5)
-    h.add("Same output bytes as the plain triple loop", m.facts["matrix_check"], "identical",
-          m.facts["matrix_check"] == "identical")
-    return f"""## matrix_product with dimension 1024
-
-`in/matrix-1024.in`: the dimension and two matrices of random 32-bit elements.  `base/matrix_naive` runs the
-same dialogue with the plain triple loop (i, j, k, each cell summed directly with `suite::wrap_add` and
-`suite::wrap_mul`), built like `matrix_product_b2` ({m.facts['baseline_flags_O3']}).  Both write their output
-to a file in every run; `cmp` of the two files: {m.facts['matrix_check']}.
-
-{table(run, naive, "triple loop")}
 """
 
 
@@ -603,12 +673,14 @@ def builds(m, h, data):
     small = Rounds(m, "builds-small")
     lines = ["| Program | Command | Mean ± σ | Time ÷ b0's |", "|---|---|---|---|"]
     chart = ["program b0 b1 b2 b3"]
+    loads = []
     for program in PROGRAMS:
-        pattern = re.compile(rf"bin/{program}_b(\d)\b")
+        pattern = re.compile(rf"fast/{program}_b(\d)\b")
         name = BUILD_RUNS.get(program)
         results = m.run(name) if name else [small.pooled(c) for c in small.commands]
-        found = sorted((int(pattern.search(r["command"]).group(1)), r) for r in results
-                       if pattern.search(r["command"]) and BUILD_FILTER.get(program, "") in r["command"])
+        if name:
+            loads.append(f"{name} {m.load(name).split()[0]}")
+        found = sorted((int(pattern.search(r["command"]).group(1)), r) for r in results if pattern.search(r["command"]))
         b0 = found[0][1]
         relative = ["-"] * 4
         for build, r in found:
@@ -623,15 +695,18 @@ def builds(m, h, data):
                          f"| {'1 (baseline)' if r is b0 else shown} |")
         chart.append(f"\"{program}{'' if name else ' *'}\" {' '.join(relative)}")
     (data / "builds.dat").write_text("\n".join(chart) + "\n")
-    note = ROUNDS_NOTE.format(count=small.count, runs=small.runs_per_round)
+    note = ROUNDS_NOTE.format(count=small.count, runs=runs_text(small))
     return f"""## Every program's builds side by side
 
-One input per program: the sorting, sequence and matrix programs on inputs large enough for their work to
-dominate, the programs with a fixed small capacity on their sample input from samples/ (given through
-`base/feed` with `hyperfine -N`, so their times are start-up times; marked * in the plot).  b0 is the
-unoptimised build where the program has one, otherwise `-O1` (see CMakeLists.txt for each build's level).
+The fast build (`fast/`), whose reading and printing take little of a run, so that the builds' differences
+show.  One input per program: the sorting, sequence and matrix programs on inputs large enough for their
+work to dominate (quick_sort and heap_sort 1,000,000 numbers, matrix_product dimension 512, record_sort
+20,000 items, count_down_up n = 10,000,000, fib_table n = 20,000,000, fib_loop n = 500,000,000,
+fib_recursive n = 40), the programs with a fixed small capacity on their sample input from samples/ (given
+through `base/feed` with `hyperfine -N`, so their times are start-up times; marked * in the plot).  b0 is
+the unoptimised build where the program has one, otherwise `-O1` (see CMakeLists.txt for each build's level).
 
-{note}
+{note}  {load_line(m, *small.names)}  Load average (1 minute) before the other runs: {', '.join(loads)}.
 
 {chr(10).join(lines)}
 """
@@ -645,7 +720,7 @@ def write_series(path, rows):
 
 
 def sweep_points(m, runs, program):
-    pattern = re.compile(rf"bin/{program} < in/\w+-(\d+)\.in|in/\w+-(\d+)\.in bin/{program}$")
+    pattern = re.compile(rf"fast/{program} < in/\w+-(\d+)\.in|in/\w+-(\d+)\.in fast/{program}$")
     points = {}
     for name in runs:
         for r in m.run(name):
@@ -684,8 +759,8 @@ def write_read_print(m, data):
 
 def plots(m, work, bench, h):
     data = work / "data"
-    quick = sweep_points(m, ["sweep-sorts", "sort10M"], "quick_sort_b2")
-    heap = sweep_points(m, ["sweep-sorts", "sort10M"], "heap_sort_b2")
+    quick = sweep_points(m, ["sweep-sorts", "flavour-quick_sort"], "quick_sort_b2")
+    heap = sweep_points(m, ["sweep-sorts", "flavour-heap_sort"], "heap_sort_b2")
     record = sweep_points(m, ["sweep-record"], "record_sort_b2")
     for name, points in (("quick", quick), ("heap", heap), ("record", record)):
         write_series(data / f"sort-{name}.dat", points)
@@ -705,18 +780,8 @@ def plots(m, work, bench, h):
     slope = (sum((n - mean_n) * (y - mean_y) for n, y in fitted) / sum((n - mean_n) ** 2 for n, _ in fitted))
     intercept = mean_y - slope * mean_n
     factor = math.exp(slope)
-    h.add(f"`fib_recursive_b2`: growth of the time per unit of n (fit over n = {fitted[0][0]}..{fitted[-1][0]})",
+    h.add(f"`fast/fib_recursive_b2`: growth of the time per unit of n (fit over n = {fitted[0][0]}..{fitted[-1][0]})",
           f"× {factor:.3f}", "about 1.618", abs(factor - 1.618) < 0.05)
-
-    size = int(m.facts["count_bytes"])
-    seq_size = int(m.facts["seq_bytes"])
-    throughput = []
-    for r in m.run("count"):
-        label = re.sub(r"^(bin|base)/|(?<=pipe_writer) \d+| < in/n-50000000.in", "", r["command"])
-        bytes_out = seq_size if "seq" in r["command"] else size
-        throughput.append(f"\"{label}\" {bytes_out / r['mean'] / 1e6:.1f}")
-    (data / "throughput.dat").write_text("\n".join(throughput) + "\n")
-    limit = size / m.pick("count", "pipe_writer")["mean"] / 1e6
 
     write_read_print(m, data)
 
@@ -727,7 +792,7 @@ def plots(m, work, bench, h):
         "sorts": {**sorts},
         "fib_recursive": {"fit_a": intercept, "fit_b": slope, "fit_from": fitted[0][0],
                           "fit_title": f"'fit over n = {fitted[0][0]}..{fitted[-1][0]}: × {factor:.3f} per step'"},
-        "count_down_up": {"limit": limit},
+        "flavours": {},
         "read_print": {},
         "builds": {},
     }
@@ -743,25 +808,28 @@ def plots(m, work, bench, h):
 
 def main():
     work, bench = Path(sys.argv[1]), Path(sys.argv[2])
-    (work / "data").mkdir(exist_ok=True)
+    data = work / "data"
+    data.mkdir(exist_ok=True)
     m = Measurements(work)
     h = Headlines()
-    sections = [reading(m, h), printing(m, h), startup(m, h), sorting(m, h), sorting_in_memory(m, h), killer(m, h), record_sort(m, h),
-                count_down_up(m, h), fib_loop(m, h), fib_recursive(m, h), matrix(m, h),
-                builds(m, h, work / "data")]
+    sections = [flavours(m, h, data), direct(m, h), reading(m, h), printing(m, h), startup(m, h), sorting(m, h),
+                killer(m, h), fib_loop(m, h), fib_recursive(m, h), builds(m, h, data)]
     plots(m, work, bench, h)
     f = m.facts
     header = f"""# Benchmark results
 
 Measured {f['date']} by `bench/run`{' in full mode (BENCH_FULL=1)' if f['full'] == '1' else ''}, which took
-{f['elapsed']} in all.
+{f['elapsed']} in all, on the sources of commit {f['commit']}.
 
 - Machine: {f['nproc']} processors, {f['cpu']}, {f['memory']} of memory; {f['kernel']}
-- Load average (1, 5, 15 minutes): {f['load']}.  Other work on the machine during the run slows the
-  measurements and widens their spread.
-- Compiler: {f['compiler']}; hyperfine {f['hyperfine']}; gnuplot {f['gnuplot']}
-- Programs: build/release/bin from the `release` preset.  Commands run in build/bench, where `bin` is
-  build/release/bin, `base` holds the baselines built from bench/src and `in` the generated inputs.
+- Load average (1, 5, 15 minutes): {f['load']}; each table below gives the load before its runs.  Other work
+  on the machine during the run slows the measurements and widens their spread; the instruction counts do not
+  depend on it.
+- Compiler: {f['compiler']}; {f['libc']}; hyperfine {f['hyperfine']}; {f['valgrind']}; gnuplot {f['gnuplot']}
+- Programs: `stdio` is build/bench-stdio/bin (the default, `SUITE_CONSOLE=stdio`), `fast` is
+  build/bench-fast/bin (`SUITE_CONSOLE=fast`), both configured by bench/run with `-DSUITE_TESTS=OFF`.
+  Commands run in build/bench, where `base` holds the baselines built from bench/src and `in` the generated
+  inputs.
 
 Every time is a whole process, measured with hyperfine: the mean ± standard deviation over the runs.  A
 ratio is a quotient of two mean times measured side by side in the same hyperfine run; its spread comes
@@ -772,22 +840,25 @@ below 1 is faster; the headline figures state each ratio in the direction of its
 
 {h.markdown()}
 
-Plots: [sorting times](plots/sorts.png), [fib_recursive](plots/fib_recursive.png),
-[count_down_up throughput](plots/count_down_up.png), [builds side by side](plots/builds.png),
+Plots: [the two flavours](plots/flavours.png), [sorting times](plots/sorts.png),
+[fib_recursive](plots/fib_recursive.png), [builds side by side](plots/builds.png),
 [reading and printing throughput](plots/read_print.png).  The named figures are also written to
 build/bench/figures, one `name=value` line each.
 """
     plots_section = """## Plots
 
-Sorting time against the count of numbers: the points at 10⁷ are those of the comparison with `sort -n`
-(run through a shell), the others come from a sweep without a shell, the input given by `base/feed`.  Below
-about 10⁴ numbers a run is mostly start-up.
+Each program's default build (the C library's streams) against its build with the fast console: the time
+of the first over the second's, on a logarithmic scale (* sample input: the whole run is start-up).
+
+![The two flavours side by side](plots/flavours.png)
+
+Sorting time against the count of numbers, the fast build: the points at 10⁷ are those of the flavour
+comparison (run through a shell), the others come from a sweep without a shell, the input given by
+`base/feed`.  Below about 10⁴ numbers a run is mostly start-up.
 
 ![Sorting time against input size](plots/sorts.png)
 
 ![fib_recursive time against n](plots/fib_recursive.png)
-
-![count_down_up throughput](plots/count_down_up.png)
 
 Reading and printing throughput: bytes of input read, or of output printed, per second of the whole run, on
 a logarithmic scale (the plain floor of printing reads no bytes and is far off the others).

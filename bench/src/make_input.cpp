@@ -20,9 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
+#include "fast_console.hpp"
 #include "splitmix64.hpp"
-#include "suite.hpp"
 
 namespace {
 
@@ -45,12 +46,11 @@ std::int32_t parse_count(const char* text) {
 // the second part.  Following those exchanges on element numbers instead of
 // values gives, in one linear pass, the value each starting position must
 // hold.
-suite::HeapArray<std::int32_t> killer_permutation(std::int32_t n) {
-    auto at_block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(n));
-    auto value_block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(n));
-    if (!at_block || !value_block) std::exit(1);
-    std::int32_t* const at = at_block.get();        // element at a position
-    std::int32_t* const value = value_block.get();  // value of an element
+std::vector<std::int32_t> killer_permutation(std::int32_t n) {
+    std::vector<std::int32_t> at_block(static_cast<std::size_t>(n));
+    std::vector<std::int32_t> value_block(static_cast<std::size_t>(n));
+    std::int32_t* const at = at_block.data();        // element at a position
+    std::int32_t* const value = value_block.data();  // value of an element
     for (std::int32_t p = 0; p < n; ++p) at[p] = p;
     const std::int64_t hi = n - 1;
     for (std::int64_t lo = 0; lo < n; ++lo) {
@@ -97,15 +97,13 @@ Round partition(std::int32_t* values, std::int64_t lo, std::int64_t hi) {
 // its whole range, so the n rounds of a full sort make about n^2 / 2
 // comparisons; the ones replayed show it.
 void check_killer(const std::int32_t* permutation, std::int32_t n, std::int64_t rounds) {
-    auto values = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(n));
-    if (!values) std::exit(1);
-    std::memcpy(values.get(), permutation, sizeof(std::int32_t) * static_cast<std::size_t>(n));
+    std::vector<std::int32_t> values(permutation, permutation + n);
     std::int64_t lo = 0;
     const std::int64_t hi = n - 1;
     std::uint64_t comparisons = 0;
     std::int64_t replayed = 0;
     for (; replayed < rounds && lo < hi; ++replayed) {
-        const Round round = partition(values.get(), lo, hi);
+        const Round round = partition(values.data(), lo, hi);
         comparisons += round.comparisons;
         const std::int64_t smaller = round.left_end - lo + 1;
         if (smaller > 1 || round.right_start != lo + 1) {
@@ -133,8 +131,8 @@ int main(int argc, char** argv) {
     suite::Console io;
 
     if (std::strcmp(kind, "killer") == 0) {
-        const auto block = killer_permutation(n);
-        const std::int32_t* const permutation = block.get();
+        const std::vector<std::int32_t> block = killer_permutation(n);
+        const std::int32_t* const permutation = block.data();
         check_killer(permutation, n, n <= 20000 ? n : 200);
         io.print("%i\n", n);
         for (std::int32_t p = 0; p < n; ++p) io.print("%i\n", permutation[p]);

@@ -5,8 +5,8 @@
 //   <program>_in_memory N SEED [print | unsorted]
 //
 // The N numbers are those of `make_input random N SEED` (the same
-// generator), in a block from suite::allocate_array taken after the console,
-// as the program takes them.  The sort is the program's own: its source file
+// generator), in one block from malloc taken after the console, as the
+// program takes them.  The sort is the program's own: its source file
 // is compiled into this one with its main renamed, and the routine is called
 // as that main calls it.  The checksum depends on the order of the numbers, so
 // the sort cannot be left out.  "print" prints the sorted numbers one per
@@ -14,14 +14,19 @@
 // sort, which leaves the making of the numbers and the checksum alone.
 //
 // Built with SORT_QUICK or SORT_HEAP defined and the programs' folder
-// (sorting/) on the include path, with the flags of the program's build.
-#include <bit>
+// (sorting/) on the include path, with the flags and definitions of the
+// program's build with the fast console (SUITE_CONSOLE_FAST), whose
+// Console prints the result.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "splitmix64.hpp"
 #include "suite.hpp"
+
+#if !SUITE_CONSOLE_FAST
+#error "build with the definitions of the fast console's build: SUITE_CONSOLE_FAST=1"
+#endif
 
 // The program's main becomes a static function that nothing calls and the
 // compiler drops, so the sort keeps the single caller it has in the program.
@@ -43,7 +48,7 @@ namespace {
 // The routine as the program's main calls it on `count` numbers.
 void sort_as_program(std::int32_t* values, std::int32_t count) {
 #if defined(SORT_QUICK)
-    sort_quick(values, 0, count - 1, 2 * static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(count))));
+    sort_quick(values, 0, count - 1);
 #else
     sort_heap(values, count);
 #endif
@@ -60,19 +65,19 @@ int main(int argc, char** argv) {
     const auto count = static_cast<std::int32_t>(requested);
 
     suite::Console io;
-    const auto block = suite::allocate_array<std::int32_t>(static_cast<std::uint64_t>(count));
-    if (!block) return 1;
-    std::int32_t* const values = block.get();
+    auto* const values = static_cast<std::int32_t*>(std::malloc(sizeof(std::int32_t) * static_cast<std::size_t>(count)));
+    if (values == nullptr) return 1;
     SplitMix64 random(std::strtoull(argv[2], nullptr, 10));
     for (std::int32_t i = 0; i < count; ++i) values[i] = random.any_int();
 
     if (!unsorted) sort_as_program(values, count);
     if (print) {
         for (std::int32_t i = 0; i < count; ++i) io.print("%i\n", values[i]);
-        return 0;
+    } else {
+        std::int32_t checksum = 0;
+        for (std::int32_t i = 0; i < count; ++i) checksum = suite::wrap_add(checksum, suite::wrap_mul(values[i], i + 1));
+        io.print("%i\n", checksum);
     }
-    std::int32_t checksum = 0;
-    for (std::int32_t i = 0; i < count; ++i) checksum = suite::wrap_add(checksum, suite::wrap_mul(values[i], i + 1));
-    io.print("%i\n", checksum);
+    std::free(values);
     return 0;
 }

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "suite.hpp"
+#include "printed_numbers.hpp"
 
 namespace {
 
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     constexpr std::size_t longest_line = 12;  // "-2147483648\n"
     for (std::int32_t i = 0; i < count; ++i) {
         if (sizeof buffer - pending < longest_line) flush();
-        const fmt::format_int text(suite::wrap_mul(i, -1640531535));
+        const fmt::format_int text(printed_number(i));
         const std::size_t length = std::min(text.size(), longest_line - 1);  // bounded for the compiler
         std::memcpy(buffer + pending, text.data(), length);
         pending += length;

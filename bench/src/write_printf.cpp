@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "suite.hpp"
+#include "printed_numbers.hpp"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const auto count = static_cast<std::int32_t>(std::atol(argv[1]));
-    for (std::int32_t i = 0; i < count; ++i) std::printf("%i\n", suite::wrap_mul(i, -1640531535));
+    for (std::int32_t i = 0; i < count; ++i) std::printf("%i\n", printed_number(i));
     return 0;
 }
