@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
-# Every test of the suite, in one command: installs what the tests need,
-# then builds each preset with warnings as errors and runs its tests
-# (release, sanitizers, clang, MemorySanitizer), listing after each run the
-# tests it skipped and why, compares the builds of both compilers with each
-# other, runs a short seeded fuzzing pass, builds the programs for i686,
-# aarch64 and s390x, runs the tests against them under qemu-user and
-# compares each of those builds with the release build, and last runs the
-# compiler matrix (tests/compiler_matrix.sh): other compilers and flags,
-# each build judged by tests/check_build.sh.  The time of each phase is
-# printed at the end.
-#   tests/check.sh [preset | matrix ...]
-#   (default: release sanitize clang msan cross-i686 cross-aarch64 cross-s390x matrix)
+# The tests of the suite. Installs what they need, then, by default, what a
+# contributor runs before a commit: the release build and its tests, those
+# tests against the fast flavour, both flavours with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the builds of both flavours compared byte for
+# byte, and a short seeded fuzzing pass. With --all also a clang build, a
+# MemorySanitizer build, the compiler matrix (tests/compiler_matrix.sh) and
+# every machine Debian has a cross compiler and qemu-user for
+# (tests/cross.sh). Each preset lists the tests it skipped and why; the time
+# of each phase is printed at the end.
+#   tests/check.sh [--all]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-source tools/ensure_packages.sh
-ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest tmux python3 \
-    g++-i686-linux-gnu g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
+all=false
+case ${1:-} in
+--all) all=true ;;
+"") ;;
+*) sed -n '11p' "$0" >&2 && exit 2 ;;
+esac
 
-presets=("$@")
-((${#presets[@]} > 0)) || presets=(release sanitize clang msan cross-i686 cross-aarch64 cross-s390x matrix)
+source tools/ensure_packages.sh
+ensure_packages cmake ninja-build g++ libgtest-dev googletest tmux python3 clang libclang-rt-14-dev binutils
 
 times=()
 started=$SECONDS
@@ -39,65 +40,76 @@ trap report_times EXIT
 # "Suite.Test<tab>why".
 grouped() { sed -E 's#/[a-z0-9_]+_b[0-9]+($|\t)#\1#' | sort | uniq -c | sed 's/\t/: /'; }
 
-# The tests the last run of preset $1 skipped, with the reasons they gave,
-# and those its test preset leaves out.
+# The tests the last run in test tree $1 skipped, with the reasons they
+# gave, and those test preset $2 leaves out.
 report_skipped() {
     local tree=build/$1 skipped left_out
     skipped=$(awk '/^\[ RUN      \] / { test = $4 }
                    /: Skipped$/ { getline why; print test "\t" (why ~ /^\[  SKIPPED/ ? "(no reason given)" : why) }' \
         "$tree/Testing/Temporary/LastTest.log")
     left_out=$(comm -23 <(ctest --test-dir "$tree" -N | sed -n 's/^ *Test *#[0-9]*: //p' | sort) \
-        <(ctest --preset "$1" -N | sed -n 's/^ *Test *#[0-9]*: //p' | sort))
-    echo "--- $1: $(grep -c . <<<"$skipped") tests skipped, $(grep -c . <<<"$left_out") left out by the test preset"
+        <(ctest --preset "$2" -N | sed -n 's/^ *Test *#[0-9]*: //p' | sort))
+    echo "--- $2: $(grep -c . <<<"$skipped") tests skipped, $(grep -c . <<<"$left_out") left out by the test preset"
     [[ -z $skipped ]] || grouped <<<"$skipped"
     if [[ -n $left_out ]]; then
-        echo "left out: $(ctest --list-presets | sed -n "s/^ *\"$1\" *- //p")"
+        echo "left out: $(ctest --list-presets | sed -n "s/^ *\"$2\" *- //p")"
         grouped <<<"$left_out"
     fi
 }
 
-build_and_test() {
-    echo "=== $1"
+# build <preset>: configures and builds it.
+build() {
+    echo "=== building $1"
     cmake --preset "$1" >/dev/null
     cmake --build --preset "$1"
-    ctest --preset "$1"
-    report_skipped "$1"
 }
 
-for preset in "${presets[@]}"; do
-    [[ $preset == cross-* || $preset == matrix ]] && continue
-    build_and_test "$preset"
-    phase_done "$preset"
-done
+# run_tests <test preset> <test tree>: its tests, then what they skipped.
+run_tests() {
+    echo "=== tests of $1"
+    ctest --preset "$1"
+    report_skipped "$2" "$1"
+}
 
-if [[ -d build/release/bin && -d build/clang/bin ]]; then
-    echo "=== every build of every program, from both compilers, alike"
-    bash tests/compare_builds.sh build/release/bin build/clang/bin
-    phase_done "compare release, clang"
-fi
+build release
+run_tests release release
+phase_done release
+build fast
+run_tests fast release
+phase_done fast
+echo "=== both flavours, every build, alike"
+bash tests/compare_builds.sh build/release/bin build/fast/bin
+phase_done "compare release, fast"
+build sanitize
+run_tests sanitize sanitize
+phase_done sanitize
+build sanitize-fast
+run_tests sanitize-fast sanitize
+phase_done sanitize-fast
+echo "=== fuzzing"
+fuzz/run --ci
+phase_done fuzzing
 
-if [[ " ${presets[*]} " == *" sanitize "* && -x fuzz/run ]]; then
-    echo "=== fuzzing"
-    fuzz/run --ci
-    phase_done "fuzzing"
-fi
+$all || exit 0
 
-# The programs of a cross preset are under programs/bin of its build, run
-# behind the emulator its cache names.
-for preset in "${presets[@]}"; do
-    [[ $preset == cross-* ]] || continue
-    build_and_test "$preset"
-    phase_done "$preset"
-    if [[ -d build/release/bin ]]; then
-        echo "=== every build of every program, from $preset and release, alike"
-        runner=$(sed -n 's/^SUITE_RUNNER:STRING=//p' "build/$preset/CMakeCache.txt")
-        bash tests/compare_builds.sh build/release/bin --runner "$runner" "build/$preset/programs/bin"
-        phase_done "compare release, $preset"
-    fi
-done
+build clang
+run_tests clang clang
+echo "=== both compilers, every build, alike"
+bash tests/compare_builds.sh build/release/bin build/clang/bin
+phase_done clang
+build msan
+run_tests msan msan
+phase_done msan
+echo "=== other compilers and flags"
+matrix=0
+bash tests/compiler_matrix.sh || matrix=$?
+phase_done "compiler matrix"
+echo "=== every machine"
+cross=0
+bash tests/cross.sh || cross=$?
+phase_done "every machine"
 
-if [[ " ${presets[*]} " == *" matrix "* ]]; then
-    echo "=== other compilers and flags"
-    bash tests/compiler_matrix.sh
-    phase_done "compiler matrix"
-fi
+echo "=== every configuration and machine"
+cat build/matrix/table.txt build/cross/table.txt
+echo "(JSON, one line per program: build/matrix/report.jsonl, build/cross/report.jsonl)"
+((matrix == 0 && cross == 0))

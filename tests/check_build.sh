@@ -6,10 +6,12 @@
 # compared byte for byte with this project's release build (built first
 # where needed). Prints one line per program, passed or what differs, and
 # last "N passed, N failed"; the exit status is 0 only when nothing differs.
-#   tests/check_build.sh DIR [--runner "CMD"]
+#   tests/check_build.sh DIR [--runner "CMD"] [--fast] [--report FILE]
 # A runner, such as "qemu-aarch64 -L /usr/aarch64-linux-gnu", is put in
-# front of each executable of DIR. The tests are built in build/check,
-# where the logs of the run are kept: one run at a time.
+# front of each executable of DIR; --fast says DIR holds the fast console's
+# flavour; --report writes one JSON line per program to FILE. The release
+# build's tests judge DIR; the logs of the run are kept in build/check: one
+# run at a time.
 set -euo pipefail
 export LC_ALL=C
 
@@ -17,10 +19,20 @@ usage() {
     sed -n '9p' "$0" >&2
     exit 2
 }
-(($# == 1)) || { (($# == 3)) && [[ $2 == --runner ]]; } || usage
-[[ -d $1 ]] || usage
+(($# >= 1)) && [[ -d $1 ]] || usage
 dir=$(cd "$1" && pwd)
-runner=${3:-}
+shift
+runner=""
+console=stdio
+report=""
+while (($# > 0)); do
+    case $1 in
+    --runner) (($# >= 2)) || usage && runner=$2 && shift 2 ;;
+    --fast) console=fast && shift ;;
+    --report) (($# >= 2)) || usage && report=$(realpath -m "$2") && shift 2 ;;
+    *) usage ;;
+    esac
+done
 cd "$(dirname "$0")/.."
 
 source tools/ensure_packages.sh
@@ -36,14 +48,14 @@ quietly() { "$@" >>"$log" 2>&1 || { cat "$log" >&2 && exit 1; }; }
 
 echo "== building the release build and the tests"
 quietly cmake --preset release
-quietly cmake --build --preset release --target programs -j2
-quietly cmake -S . -B "$tree" -G Ninja -DSUITE_PROGRAMS_DIR="$dir" -DSUITE_RUNNER="$runner" -DSUITE_WERROR=ON
-quietly cmake --build "$tree" -j2
+quietly cmake --build --preset release -j2
 
-# The unit tests of the shared module and the tests of quick_sort_probe,
+# The unit tests of the shared headers and the tests of quick_sort_probe,
 # built here from the sources, say nothing about DIR.
 echo "== running the tests against $dir"
-ctest --test-dir "$tree" -j2 -LE '^console_tests$' -E '^QuickSortFallback\.' >"$tree/ctest.log" 2>&1 || true
+SUITE_BIN_DIR=$dir SUITE_RUNNER=$runner SUITE_OWN_BUILD=0 SUITE_SANITIZED=0 SUITE_CONSOLE=$console \
+    ctest --test-dir build/release -j2 -LE '^console_tests$' -E '^QuickSortFallback\.' >"$tree/ctest.log" 2>&1 || true
+cp build/release/Testing/Temporary/LastTest.log "$tree/LastTest.log"
 echo "== comparing every run with the release build"
 bash tests/compare_builds.sh build/release/bin --runner "$runner" "$dir" >"$tree/compare.log" 2>&1 || true
 
@@ -59,17 +71,32 @@ awk -v builds="$builds" '
     /^[0-9]+\/[0-9]+ Test(ing)?: / { name = substr($0, index($0, ": ") + 2); next }
     /^ok: / { next }
     { while (match($0, builds)) { print name "\t" substr($0, RSTART, RLENGTH); $0 = substr($0, RSTART + RLENGTH) } }
-' "$tree/Testing/Temporary/LastTest.log" | sort -u | join -t $'\t' "$tree/failed" - >"$tree/failed_builds" || true
+' "$tree/LastTest.log" | sort -u | join -t $'\t' "$tree/failed" - >"$tree/failed_builds" || true
 
 # "a, b, c and 4 more" of the lines on standard input.
 some() { awk 'NR <= 3 { list = list (NR > 1 ? ", " : "") $0 } END { print list (NR > 3 ? " and " NR - 3 " more" : "") }'; }
 
 passed=0
 failed=0
+[[ -z $report ]] || : >"$report"
 for program in "${programs[@]}"; do
     differences=$(grep -E "^DIFFERENT: [^ ]*/${program}_b[0-9]+ on " "$tree/compare.log" |
         sed -E 's|^DIFFERENT: [^ ]*/([^/ ]+) on ([^,]+), against [^:]*: |\1 < \2: |') || true
     tests=$(grep -P "\t${program}_b[0-9]+$" "$tree/failed_builds" | cut -f1 | sort -u) || true
+    if [[ -n $report ]]; then
+        first=$(grep -m1 -E "^DIFFERENT: [^ ]*/${program}_b[0-9]+ on " "$tree/compare.log") || true
+        difference=null
+        if [[ -n $first ]]; then
+            difference=$(sed -E 's|^DIFFERENT: [^ ]*/([^/ ]+) on ([^,]+), .* at byte ([0-9]+):.*|{"build":"\1","input":"\2","offset":\3}|' <<<"$first")
+            [[ $difference == "{"* ]] || difference=$(sed -E 's|^DIFFERENT: [^ ]*/([^/ ]+) on ([^,]+),.*|{"build":"\1","input":"\2","offset":null}|' <<<"$first")
+        fi
+        builds=$(find "$dir" -maxdepth 1 -name "${program}_b[0-9]" | wc -l)
+        inputs=$(($(find "tests/golden/$program" -name '*.in' | wc -l) + 1))
+        failed_tests=$(sed 's/.*/"&"/' <<<"$tests" | grep -v '^""$' | paste -sd ,) || true
+        printf '{"folder":"%s","program":"%s","builds":%d,"runs_compared":%d,"differing_runs":%d,"first_difference":%s,"failed_tests":[%s]}\n' \
+            "$dir" "$program" "$builds" "$((builds * inputs))" "$(grep -c . <<<"$differences" || true)" \
+            "$difference" "$failed_tests" >>"$report"
+    fi
     if [[ -z $differences && -z $tests ]]; then
         printf '%-16s passed\n' "$program"
         passed=$((passed + 1))

@@ -2,8 +2,9 @@
 # Every build of a program, from every compiler, must give the same bytes
 # and exit status for the same input. Runs each program's golden inputs and
 # its sample through all its builds in the given folders and compares every
-# run with the first build's; a difference is shown with the first bytes
-# that differ.
+# run with the first build's, and with the golden output and status where
+# the input has them; a difference is shown with the first bytes that
+# differ. Two programs run at a time.
 #   compare_builds.sh [--runner <command>] <folder of executables> [[--runner <command>] <folder> ...]
 # A runner, such as "qemu-s390x -L /usr/s390x-linux-gnu" for executables
 # built for another machine, is put in front of those of the folder after it.
@@ -53,35 +54,64 @@ difference() {
     echo "$text"
 }
 
-for folder in "$root"/tests/golden/*/; do
-    program=$(basename "$folder")
-    executables=()
-    origins=()
+# Runs every input of one program through all its builds; writes each
+# difference to standard error and the counts of runs per folder and of
+# differences to $scratch/<program>.counts.
+compare_program() {
+    local program=$1 executables=() origins=() i j input status reference_status what golden
+    local -a counts=()
+    local differences=0 out=$scratch/$program.out reference=$scratch/$program.reference
     for i in "${!folders[@]}"; do
         for executable in "${folders[i]}/${program}_b"[0-9]; do
             executables+=("$executable")
             origins+=("$i")
         done
     done
-    for input in "$folder"*.in "$root/samples/$program.in"; do
+    for input in "$root/tests/golden/$program/"*.in "$root/samples/$program.in"; do
+        golden=${input%.in}.out
         for j in "${!executables[@]}"; do
             i=${origins[j]}
             read -ra prefix <<<"${runners[i]}"
             status=0
-            "${prefix[@]}" "${executables[j]}" <"$input" >"$scratch/out" 2>&1 || status=$?
-            runs[i]=$((${runs[i]:-0} + 1))
+            "${prefix[@]}" "${executables[j]}" <"$input" >"$out" 2>&1 || status=$?
+            counts[i]=$((${counts[i]:-0} + 1))
             if ((j == 0)); then
-                mv "$scratch/out" "$scratch/reference"
+                mv "$out" "$reference"
                 reference_status=$status
+                if [[ -f $golden ]]; then
+                    local golden_status=0
+                    [[ ! -f ${input%.in}.status ]] || golden_status=$(<"${input%.in}.status")
+                    what=$(difference "$golden" "$golden_status" "$reference" "$status")
+                    if [[ -n $what ]]; then
+                        echo "DIFFERENT: ${executables[j]} on ${input#"$root"/}, against ${golden#"$root"/}: $what" >&2
+                        differences=$((differences + 1))
+                    fi
+                fi
                 continue
             fi
-            what=$(difference "$scratch/reference" "$reference_status" "$scratch/out" "$status")
+            what=$(difference "$reference" "$reference_status" "$out" "$status")
             if [[ -n $what ]]; then
                 echo "DIFFERENT: ${executables[j]} on ${input#"$root"/}, against ${executables[0]}: $what" >&2
                 differences=$((differences + 1))
             fi
         done
     done
+    for i in "${!folders[@]}"; do echo "${counts[i]:-0}"; done >"$scratch/$program.counts"
+    echo "$differences" >>"$scratch/$program.counts"
+}
+
+programs=()
+for folder in "$root"/tests/golden/*/; do programs+=("$(basename "$folder")"); done
+for program in "${programs[@]}"; do
+    while (($(jobs -rp | wc -l) >= 2)); do wait -n || true; done
+    compare_program "$program" &
+done
+wait
+
+for program in "${programs[@]}"; do
+    mapfile -t counted <"$scratch/$program.counts"
+    for i in "${!folders[@]}"; do runs[i]=$((${runs[i]:-0} + counted[i])); done
+    differences=$((differences + counted[-1]))
 done
 
 total=0

@@ -7,7 +7,8 @@
 # A configuration is a compiler and the flags that replace the project's
 # levels, e.g. "clang++-15 -O3 -flto"; a compiler alone keeps the levels.
 # Without arguments, the configurations CI runs (below). Each build goes to
-# build/matrix/<configuration>/, its report to build/matrix/<configuration>.log.
+# build/matrix/<configuration>/, its report to build/matrix/<configuration>.log,
+# and one JSON line per program and configuration to build/matrix/report.jsonl.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,6 +43,8 @@ done
 # One row of the table.
 row() { printf '%-42s %11s %27s %13s %11s %15s %6s\n' "$@"; }
 
+mkdir -p build/matrix
+: >build/matrix/report.jsonl
 rows=("$(row configuration executables "tests passed/skipped/failed" "runs compared" "runs differ" \
     "programs failed" time)")
 status=0
@@ -53,7 +56,8 @@ for configuration in "${configurations[@]}"; do
     rm -rf "$out"
     fields=()
     if bash tools/build_programs.sh --cxx "$cxx" --flags "$flags" --werror "$out"; then
-        bash tests/check_build.sh "$out" | tee "$out.log" || status=1
+        bash tests/check_build.sh "$out" --report "$out.jsonl" | tee "$out.log" || status=1
+        sed "s|^{|{\"configuration\":\"$configuration\",|" "$out.jsonl" >>build/matrix/report.jsonl
         # From "tests: 319 passed, 51 skipped, 0 failed; runs compared with
         # the release build: 701, 0 differ (...)" and "14 passed, 1 failed".
         read -ra fields < <(sed -nE -e 's|^tests: ([0-9]+) passed, ([0-9]+) skipped, ([0-9]+) failed; |\1/\2/\3 |' \
@@ -71,5 +75,5 @@ for configuration in "${configurations[@]}"; do
 done
 
 echo "=== compiler matrix"
-printf '%s\n' "${rows[@]}"
+printf '%s\n' "${rows[@]}" | tee build/matrix/table.txt
 exit "$status"
