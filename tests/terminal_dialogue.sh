@@ -11,6 +11,9 @@ bin=${SUITE_BIN_DIR:-$1}
 runner=${SUITE_RUNNER:-${2:-}}
 socket="suite-terminal-$$"
 trap 'tmux -L "$socket" kill-server 2>/dev/null || true' EXIT
+# A session that outlives the dialogues, so that the server does not exit
+# (and race the next dialogue's start) each time a dialogue's session ends.
+tmux -L "$socket" new-session -d -s keep "sleep 600"
 
 screen() { tmux -L "$socket" capture-pane -p -t dialogue | sed -e 's/[[:space:]]*$//' -e '/^$/d'; }
 
