@@ -26,7 +26,8 @@ times=()
 started=$SECONDS
 phase_started=$SECONDS
 phase_done() {
-    times+=("$(printf '%-32s %5d s' "$1" $((SECONDS - phase_started)))")
+    phase_seconds=$((SECONDS - phase_started))
+    times+=("$(printf '%-32s %5d s' "$1" "$phase_seconds")")
     phase_started=$SECONDS
 }
 report_times() {
@@ -65,41 +66,95 @@ build() {
 }
 
 # run_tests <test preset> <test tree>: its tests, then what they skipped.
+# The output is kept in build/check/<test preset>.log for the table.
 run_tests() {
     echo "=== tests of $1"
-    ctest --preset "$1"
+    mkdir -p build/check
+    ctest --preset "$1" | tee "build/check/$1.log"
     report_skipped "$2" "$1"
+}
+
+# compare <log> <folder> ...: compare_builds.sh of the folders, its output
+# also kept in <log>.
+compare() {
+    local log=$1
+    shift
+    bash tests/compare_builds.sh "$@" 2>&1 | tee "$log"
+}
+
+# One line of the table at the end, tab-separated: configuration,
+# executables, runs compared, runs differ, tests passed/skipped/failed, seconds.
+rows=()
+# "passed/skipped/failed" of the ctest run whose output is file $1.
+counts() {
+    local total failed skipped
+    total=$(sed -nE 's/^[0-9]+% tests passed, [0-9]+ tests failed out of ([0-9]+)$/\1/p' "$1")
+    failed=$(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of [0-9]+$/\1/p' "$1")
+    skipped=$(grep -cE '^\s*[0-9]+ - .* \(Skipped\)$' "$1") || true
+    [[ -n $total ]] && echo "$((total - failed - skipped))/$skipped/$failed" || echo -
+}
+# preset_row <name> <folder of executables> <test preset> [<compare log>],
+# timed by the phase just done.
+preset_row() {
+    local built runs=- differ=-
+    built=$(find "$2" -maxdepth 1 -type f -name '*_b[0-9]' | wc -l)
+    if [[ -n ${4:-} ]]; then
+        runs=$(sed -n "s|^$2: \([0-9]*\) runs$|\1|p" "$4")
+        differ=$(grep -c '^DIFFERENT: ' "$4") || true
+    fi
+    rows+=("$(printf '%s\t' "$1" "$built" "${runs:--}" "$differ" "$(counts "build/check/$3.log")")$phase_seconds")
+}
+
+# The table: every preset run, then the matrix and the machines from the
+# summaries their scripts leave.
+report_table() {
+    local row_format='%-58s %11s %13s %11s %17s %6s\n'
+    echo "=== every configuration and machine"
+    # shellcheck disable=SC2059 # the format is one string
+    printf "$row_format" configuration executables "runs compared" "runs differ" "tests p/s/f" time
+    printf '%s\n' "${rows[@]}" | cat - "$@" 2>/dev/null |
+        while IFS=$'\t' read -r name built runs differ tests seconds; do
+            # shellcheck disable=SC2059
+            printf "$row_format" "$name" "$built" "$runs" "$differ" "$tests" "$seconds s"
+        done
+    echo "(tests p/s/f: passed, skipped, failed)"
 }
 
 build release
 run_tests release release
 phase_done release
+preset_row "release (g++, the tests' own build)" build/release/bin release
 build fast
 run_tests fast release
-phase_done fast
 echo "=== both flavours, every build, alike"
-bash tests/compare_builds.sh build/release/bin build/fast/bin
-phase_done "compare release, fast"
+compare build/check/compare-fast.log build/release/bin build/fast/bin
+phase_done "fast, compared with release"
+preset_row "fast (the fast console, release's tests)" build/fast/bin fast build/check/compare-fast.log
 build sanitize
 run_tests sanitize sanitize
 phase_done sanitize
+preset_row "sanitize (address, undefined)" build/sanitize/bin sanitize
 build sanitize-fast
 run_tests sanitize-fast sanitize
 phase_done sanitize-fast
+preset_row "sanitize-fast (sanitize's tests)" build/sanitize-fast/bin sanitize-fast
 echo "=== fuzzing"
 fuzz/run --ci
 phase_done fuzzing
 
+$all || { report_table && exit 0; }
 $all || exit 0
 
 build clang
 run_tests clang clang
 echo "=== both compilers, every build, alike"
-bash tests/compare_builds.sh build/release/bin build/clang/bin
+compare build/check/compare-clang.log build/release/bin build/clang/bin
 phase_done clang
+preset_row "clang (clang++, compared with release)" build/clang/bin clang build/check/compare-clang.log
 build msan
 run_tests msan msan
 phase_done msan
+preset_row "msan (clang++ -fsanitize=memory, release's tests)" build/msan/programs/bin msan
 echo "=== other compilers and flags"
 matrix=0
 bash tests/compiler_matrix.sh || matrix=$?
@@ -109,7 +164,6 @@ cross=0
 bash tests/cross.sh || cross=$?
 phase_done "every machine"
 
-echo "=== every configuration and machine"
-cat build/matrix/table.txt build/cross/table.txt
+report_table build/matrix/summary.tsv build/cross/summary.tsv
 echo "(JSON, one line per program: build/matrix/report.jsonl, build/cross/report.jsonl)"
 ((matrix == 0 && cross == 0))

@@ -8,7 +8,9 @@
 # levels, e.g. "clang++-15 -O3 -flto"; a compiler alone keeps the levels.
 # Without arguments, the configurations CI runs (below). Each build goes to
 # build/matrix/<configuration>/, its report to build/matrix/<configuration>.log,
-# and one JSON line per program and configuration to build/matrix/report.jsonl.
+# and one JSON line per program and configuration to build/matrix/report.jsonl;
+# build/matrix/summary.tsv holds one line per configuration for the table of
+# tests/check.sh --all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,6 +47,7 @@ row() { printf '%-42s %11s %27s %13s %11s %15s %6s\n' "$@"; }
 
 mkdir -p build/matrix
 : >build/matrix/report.jsonl
+: >build/matrix/summary.tsv
 rows=("$(row configuration executables "tests passed/skipped/failed" "runs compared" "runs differ" \
     "programs failed" time)")
 status=0
@@ -72,6 +75,9 @@ for configuration in "${configurations[@]}"; do
     built=0
     [[ ! -d $out ]] || built=$(find "$out" -type f | wc -l)
     rows+=("$(row "$label" "$built" "${fields[@]}" "$((SECONDS - started)) s")")
+    # configuration, executables, runs compared, runs differ, tests passed/skipped/failed, seconds
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$label" "$built" "${fields[1]}" "${fields[2]}" "${fields[0]}" \
+        "$((SECONDS - started))" >>build/matrix/summary.tsv
 done
 
 echo "=== compiler matrix"
