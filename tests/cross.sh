@@ -158,7 +158,7 @@ for machine in "${machines[@]}"; do
             build=$(sed -E 's|^DIFFERENT: [^ ]*/([^/ ]+) on .*|\1|' <<<"$first")
             input=$(sed -E 's|^DIFFERENT: [^ ]+ on ([^,]+),.*|\1|' <<<"$first")
             offset=$(sed -nE 's|.* at byte ([0-9]+):.*|\1|p' <<<"$first")
-            difference="{\"build\":\"$build\",\"input\":\"$input\",\"offset\":${offset:-0}}"
+            difference="{\"build\":\"$build\",\"input\":\"$input\",\"offset\":${offset:-null}}"
         fi
         printf '{"architecture":"%s","program":"%s","builds":%d,"runs_compared":%d,"differing_runs":%d,"first_difference":%s,"model_tests":"%s","failed_tests":[%s]}\n' \
             "$arch" "$program" "$builds" "$((builds * inputs))" \
