@@ -20,6 +20,7 @@ case ${1:-} in
 esac
 
 source tools/ensure_packages.sh
+source tests/ctest_counts.sh
 ensure_packages cmake ninja-build g++ libgtest-dev googletest tmux python3 clang libclang-rt-14-dev binutils
 
 times=()
@@ -85,14 +86,6 @@ compare() {
 # One line of the table at the end, tab-separated: configuration,
 # executables, runs compared, runs differ, tests passed/skipped/failed, seconds.
 rows=()
-# "passed/skipped/failed" of the ctest run whose output is file $1.
-counts() {
-    local total failed skipped
-    total=$(sed -nE 's/^[0-9]+% tests passed, [0-9]+ tests failed out of ([0-9]+)$/\1/p' "$1")
-    failed=$(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of [0-9]+$/\1/p' "$1")
-    skipped=$(grep -cE '^\s*[0-9]+ - .* \(Skipped\)$' "$1") || true
-    [[ -n $total ]] && echo "$((total - failed - skipped))/$skipped/$failed" || echo -
-}
 # preset_row <name> <folder of executables> <test preset> [<compare log>],
 # timed by the phase just done.
 preset_row() {
@@ -102,7 +95,7 @@ preset_row() {
         runs=$(sed -n "s|^$2: \([0-9]*\) runs$|\1|p" "$4")
         differ=$(grep -c '^DIFFERENT: ' "$4") || true
     fi
-    rows+=("$(printf '%s\t' "$1" "$built" "${runs:--}" "$differ" "$(counts "build/check/$3.log")")$phase_seconds")
+    rows+=("$(printf '%s\t' "$1" "$built" "${runs:--}" "$differ" "$(ctest_counts "build/check/$3.log")")$phase_seconds")
 }
 
 # The table: every preset run, then the matrix and the machines from the

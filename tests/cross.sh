@@ -46,6 +46,7 @@ wanted=("$@")
 wanted() { ((${#wanted[@]} == 0)) || [[ " ${wanted[*]} " == *" $1 "* ]]; }
 
 source tools/ensure_packages.sh
+source tests/ctest_counts.sh
 packages=(qemu-user)
 for machine in "${machines[@]}" "sh4 sh4-linux-gnu qemu-sh4"; do
     read -r arch triple _ <<<"$machine"
@@ -95,14 +96,6 @@ summary=build/cross/summary.tsv
 # One row of the table.
 row() { printf '%-9s %-28s %-14s %11s %13s %11s %17s %6s\n' "$@"; }
 
-# "passed/skipped/failed" of the ctest run whose output is file $1.
-counts() {
-    local total failed skipped
-    total=$(sed -nE 's/^[0-9]+% tests passed, [0-9]+ tests failed out of ([0-9]+)$/\1/p' "$1")
-    failed=$(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of [0-9]+$/\1/p' "$1")
-    skipped=$(grep -cE '^\s*[0-9]+ - .* \(Skipped\)$' "$1") || true
-    [[ -n $total ]] && echo "$((total - failed - skipped))/$skipped/$failed" || echo -
-}
 rows=("$(row machine compiler emulator executables "runs compared" "runs differ" "model tests p/s/f" time)")
 status=0
 for machine in "${machines[@]}"; do
@@ -131,7 +124,7 @@ for machine in "${machines[@]}"; do
                 status=1
                 grep -A3 'Failure' "$out/models.log" | head -n 20 || true
             fi
-            tests=$(counts "$out/models.log")
+            tests=$(ctest_counts "$out/models.log")
             sed -nE '/^The following tests FAILED:/,$ s/^\s*[0-9]+ - (.*) \([^)]*\)$/\1/p' "$out/models.log" >"$out/failed"
         fi
     else
