@@ -2,14 +2,15 @@
 // selects.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
 int main() {
-    std::int32_t n;
+    std::int32_t n = 0;  // a number that cannot be read leaves 0
 
-    suite::puts("please insert a positive number");
-    suite::scanf("%i", &n);
+    std::puts("please insert a positive number");
+    std::scanf("%i", &n);
 
     // Division and remainder truncate toward zero, so the remainder of a
     // negative n is negative unless n is a multiple of 5.
@@ -19,8 +20,8 @@ int main() {
         case 2: n = n % 3; break;
         case 3: n = (n - 3) / 5; break;
         case 4: n = suite::wrap_mul(n, n - 1); break;
-        default: suite::puts("do'h"); break;
+        default: std::puts("do'h"); break;
     }
-    suite::printf("I have a number for you: %i\n", n);
+    std::printf("I have a number for you: %i\n", n);
     return 0;
 }

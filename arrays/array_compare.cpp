@@ -3,6 +3,7 @@
 // routine written in its own loop style.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
@@ -67,34 +68,35 @@ std::int32_t scalar1(const std::int32_t* first, const std::int32_t* second, std:
 }  // namespace
 
 int main() {
-    std::int32_t count;
-    std::int32_t a[16];
-    std::int32_t b[16];
+    // Zero before the reading: a number that cannot be read leaves 0.
+    std::int32_t count = 0;
+    std::int32_t a[16] = {};
+    std::int32_t b[16] = {};
     std::int32_t result[16];
 
-    suite::printf("please enter the number of elements: \n");
-    suite::scanf("%i", &count);
+    std::printf("please enter the number of elements: \n");
+    std::scanf("%i", &count);
     if (count > 16) count = 16;
 
-    suite::printf("please enter the %i elements of a: \n", count);
-    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &a[i]);
-    suite::printf("please enter the %i elements of b: \n", count);
-    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &b[i]);
+    std::printf("please enter the %i elements of a: \n", count);
+    for (std::int32_t i = 0; i < count; i++) std::scanf("%i", &a[i]);
+    std::printf("please enter the %i elements of b: \n", count);
+    for (std::int32_t i = 0; i < count; i++) std::scanf("%i", &b[i]);
 
-    suite::printf("result of memcmp1 is %i\n", memcmp1(a, b, count));
-    suite::printf("result of memcmp2 is %i\n", memcmp2(a, b, count));
-    suite::printf("result of memcmp3 is %i\n", memcmp3(a, b, count));
-    suite::printf("result of memcmp4 is %i\n", memcmp4(a, b, count));
-    suite::printf("result of scalar1 is %i\n", scalar1(a, b, count));
+    std::printf("result of memcmp1 is %i\n", memcmp1(a, b, count));
+    std::printf("result of memcmp2 is %i\n", memcmp2(a, b, count));
+    std::printf("result of memcmp3 is %i\n", memcmp3(a, b, count));
+    std::printf("result of memcmp4 is %i\n", memcmp4(a, b, count));
+    std::printf("result of scalar1 is %i\n", scalar1(a, b, count));
 
     sum1(a, b, result, count);
-    suite::printf("result of sum1 is");
-    for (std::int32_t i = 0; i < count; i++) suite::printf(" %i", result[i]);
-    suite::printf("\n");
+    std::printf("result of sum1 is");
+    for (std::int32_t i = 0; i < count; i++) std::printf(" %i", result[i]);
+    std::printf("\n");
 
     sum2(a, b, result, count);
-    suite::printf("result of sum2 is");
-    for (std::int32_t i = 0; i < count; i++) suite::printf(" %i", result[i]);
-    suite::printf("\n");
+    std::printf("result of sum2 is");
+    for (std::int32_t i = 0; i < count; i++) std::printf(" %i", result[i]);
+    std::printf("\n");
     return 0;
 }

@@ -2,6 +2,7 @@
 // blocks and prints both products, a * b and then b * a, row by row.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "suite.hpp"
@@ -31,42 +32,48 @@ void multiply_matrices(const std::int32_t* left, const std::int32_t* right, std:
 void print_matrix(const std::int32_t* matrix, std::int32_t dimension) {
     if (dimension <= 0) return;
     for (Index i = 0; i < dimension; i++) {
-        for (Index j = 0; j < dimension; j++) suite::printf("%i ", matrix[i * dimension + j]);
-        suite::putchar('\n');
+        for (Index j = 0; j < dimension; j++) std::printf("%i ", matrix[i * dimension + j]);
+        std::putchar('\n');
     }
 }
 
 }  // namespace
 
 int main() {
-    std::int32_t dimension;
+    std::int32_t dimension = 0;  // a number that cannot be read leaves 0
 
-    suite::puts("please enter the dimension: ");
-    suite::scanf("%i", &dimension);
+    std::puts("please enter the dimension: ");
+    std::scanf("%i", &dimension);
 
-    // Sized in 64 bits, and asked for only when all three fit in memory.
-    const std::uint64_t size = suite::block_bytes(std::int64_t{dimension} * dimension, sizeof(std::int32_t));
-    auto* a = static_cast<std::int32_t*>(suite::malloc(size, 3));
-    auto* b = static_cast<std::int32_t*>(suite::malloc(size, 3));
-    auto* product = static_cast<std::int32_t*>(suite::malloc(size, 3));
+    // Sized in 64 bits, and refused by malloc unless all three fit in memory.
+    const std::size_t size = suite::block_bytes(std::int64_t{dimension} * dimension, sizeof(std::int32_t), 3);
+    auto* a = static_cast<std::int32_t*>(std::malloc(size));
+    auto* b = static_cast<std::int32_t*>(std::malloc(size));
+    auto* product = static_cast<std::int32_t*>(std::malloc(size));
     // A positive dimension whose blocks cannot be had is refused.
     if (dimension > 0 && (a == nullptr || b == nullptr || product == nullptr)) return -1;
 
-    suite::printf("please enter the %i * %i elements of a: \n", dimension, dimension);
+    std::printf("please enter the %i * %i elements of a: \n", dimension, dimension);
     for (Index i = 0; i < dimension; i++) {
-        for (Index j = 0; j < dimension; j++) suite::scanf("%i", &a[i * dimension + j]);
+        for (Index j = 0; j < dimension; j++) {
+            a[i * dimension + j] = 0;  // a number that cannot be read leaves 0
+            std::scanf("%i", &a[i * dimension + j]);
+        }
     }
-    suite::printf("please enter the %i * %i elements of b: \n", dimension, dimension);
+    std::printf("please enter the %i * %i elements of b: \n", dimension, dimension);
     for (Index i = 0; i < dimension; i++) {
-        for (Index j = 0; j < dimension; j++) suite::scanf("%i", &b[i * dimension + j]);
+        for (Index j = 0; j < dimension; j++) {
+            b[i * dimension + j] = 0;  // a number that cannot be read leaves 0
+            std::scanf("%i", &b[i * dimension + j]);
+        }
     }
 
     multiply_matrices(a, b, product, dimension);
-    suite::puts("a * b is:");
+    std::puts("a * b is:");
     print_matrix(product, dimension);
 
     multiply_matrices(b, a, product, dimension);
-    suite::puts("b * a is:");
+    std::puts("b * a is:");
     print_matrix(product, dimension);
 
     std::free(a);

@@ -3,39 +3,41 @@
 // result is odd, the second when it is even.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
 int main() {
-    std::int32_t count;
-    std::int32_t a[16];
-    std::int32_t b[16];
+    // Zero before the reading: a number that cannot be read leaves 0.
+    std::int32_t count = 0;
+    std::int32_t a[16] = {};
+    std::int32_t b[16] = {};
     std::int32_t xor_sum = 0;
     const std::int32_t* chosen;
 
-    suite::printf("please enter the number of elements: \n");
-    suite::scanf("%i", &count);
+    std::printf("please enter the number of elements: \n");
+    std::scanf("%i", &count);
     if (count > 16) count = 16;
 
-    suite::printf("please enter the %i elements of a: \n", count);
+    std::printf("please enter the %i elements of a: \n", count);
     for (std::int32_t i = 0; i < count; i++) {
-        suite::scanf("%i", &a[i]);
+        std::scanf("%i", &a[i]);
         xor_sum ^= a[i];
     }
-    suite::printf("please enter the %i elements of b: \n", count);
+    std::printf("please enter the %i elements of b: \n", count);
     for (std::int32_t i = 0; i < count; i++) {
-        suite::scanf("%i", &b[i]);
+        std::scanf("%i", &b[i]);
         xor_sum ^= b[i];
     }
 
     if (xor_sum & 1) {
-        suite::printf("I feel like printing a:\n");
+        std::printf("I feel like printing a:\n");
         chosen = a;
     } else {
-        suite::printf("I feel like printing b:\n");
+        std::printf("I feel like printing b:\n");
         chosen = b;
     }
-    for (std::int32_t i = 0; i < count; i++) suite::printf(" %i", chosen[i]);
-    suite::printf("\n");
+    for (std::int32_t i = 0; i < count; i++) std::printf(" %i", chosen[i]);
+    std::printf("\n");
     return 0;
 }

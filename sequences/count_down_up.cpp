@@ -2,24 +2,25 @@
 // to n - 1, one number per line.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
 int main() {
-    std::int32_t n;
+    std::int32_t n = 0;  // a number that cannot be read leaves 0
 
-    suite::scanf("%i", &n);
+    std::scanf("%i", &n);
     if (n <= 0) return -1;
 
     std::int32_t i = n - 1;
     while (i >= 0) {
-        suite::printf("%i\n", i);
+        std::printf("%i\n", i);
         i--;
     }
-    suite::printf("%i\n", n);
+    std::printf("%i\n", n);
     std::int32_t j = 0;
     while (j < n) {
-        suite::printf("%i\n", j);
+        std::printf("%i\n", j);
         j++;
     }
     return 0;

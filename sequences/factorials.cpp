@@ -1,6 +1,7 @@
 // factorials: prints the factorials of two numbers under one heading.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
@@ -17,13 +18,14 @@ std::int32_t factorial(std::int32_t n) {
 }  // namespace
 
 int main() {
-    std::int32_t a;
-    std::int32_t b;
+    // Zero before the reading: a number that cannot be read leaves 0.
+    std::int32_t a = 0;
+    std::int32_t b = 0;
 
-    suite::printf("please enter two numbers:\n");
-    suite::scanf("%i%i", &a, &b);
+    std::printf("please enter two numbers:\n");
+    std::scanf("%i%i", &a, &b);
     a = factorial(a);
     b = factorial(b);
-    suite::printf("factorials are:\n%i\n%i\n", a, b);
+    std::printf("factorials are:\n%i\n%i\n", a, b);
     return 0;
 }

@@ -2,6 +2,7 @@
 // running values.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
@@ -24,10 +25,10 @@ std::int32_t fibonacci_iterative(std::int32_t n) {
 }  // namespace
 
 int main() {
-    std::int32_t n;
+    std::int32_t n = 0;  // a number that cannot be read leaves 0
 
-    suite::printf("please enter nr: ");
-    suite::scanf("%i", &n);
-    suite::printf("the %ith fibonacci number is %i\n", n, fibonacci_iterative(n));
+    std::printf("please enter nr: ");
+    std::scanf("%i", &n);
+    std::printf("the %ith fibonacci number is %i\n", n, fibonacci_iterative(n));
     return 0;
 }

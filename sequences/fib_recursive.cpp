@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
@@ -61,11 +62,11 @@ bool stack_holds_chain(std::int32_t n) {
 }  // namespace
 
 int main() {
-    std::int32_t n;
+    std::int32_t n = 0;  // a number that cannot be read leaves 0
 
-    suite::printf("please enter nr: ");
-    suite::scanf("%i", &n);
-    suite::printf("the %ith fibonacci number is %i\n", n,
-                  stack_holds_chain(n) ? fibonacci_recursive(n) : fibonacci_by_doubling(n));
+    std::printf("please enter nr: ");
+    std::scanf("%i", &n);
+    std::printf("the %ith fibonacci number is %i\n", n,
+                stack_holds_chain(n) ? fibonacci_recursive(n) : fibonacci_by_doubling(n));
     return 0;
 }

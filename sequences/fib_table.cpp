@@ -2,6 +2,7 @@
 // heap and prints F(n).
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "suite.hpp"
@@ -20,21 +21,21 @@ void fill_fibonacci_table(std::int32_t* table, std::int32_t n) {
 }  // namespace
 
 int main() {
-    std::int32_t n;
+    std::int32_t n = 0;  // a number that cannot be read leaves 0
 
-    suite::printf("please enter nr: ");
-    suite::scanf("%i", &n);
+    std::printf("please enter nr: ");
+    std::scanf("%i", &n);
     const std::int32_t count = n >= 2 ? n : 2;
-    // Sized in 64 bits, so that the table holds F(n) for every n; a table
-    // that cannot be backed takes the path of a failed allocation.
-    auto* table = static_cast<std::int32_t*>(suite::malloc(suite::block_bytes(std::int64_t{count} + 1, 4)));
+    // Sized in 64 bits, so that the table holds F(n) for every n; malloc
+    // refuses a table that memory cannot hold.
+    auto* table = static_cast<std::int32_t*>(std::malloc(suite::block_bytes(std::int64_t{count} + 1, 4)));
     if (table == nullptr) {
-        suite::printf("error by memory allocation\n");
+        std::printf("error by memory allocation\n");
         return -1;
     }
     fill_fibonacci_table(table, n);
     // A negative n has no element in the table: its line shows 0.
-    suite::printf("the %ith fibonacci number is %i\n", n, n >= 0 ? table[n] : 0);
+    std::printf("the %ith fibonacci number is %i\n", n, n >= 0 ? table[n] : 0);
     std::free(table);
     return 0;
 }

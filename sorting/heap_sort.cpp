@@ -2,6 +2,8 @@
 // sorts them by heap sort over a max-heap and prints one number per line.
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "suite.hpp"
 
@@ -53,16 +55,19 @@ void sort_heap(std::int32_t* values, Position count) {
 }  // namespace
 
 int main() {
-    std::int32_t count;
+    std::int32_t count = 0;  // a number that cannot be read leaves 0
 
-    suite::scanf("%i", &count);
+    std::scanf("%i", &count);
     // Sized in 64 bits for a positive count, so that the block holds it;
-    // a block that cannot be backed is refused like one malloc refuses.
-    auto* values = static_cast<std::int32_t*>(suite::malloc(suite::block_bytes(count, sizeof(std::int32_t))));
+    // malloc refuses a block that memory cannot hold.
+    auto* values = static_cast<std::int32_t*>(std::malloc(suite::block_bytes(count, sizeof(std::int32_t))));
     if (values == nullptr) return -1;
 
-    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &values[i]);
+    for (std::int32_t i = 0; i < count; i++) {
+        values[i] = 0;  // a number that cannot be read leaves 0
+        std::scanf("%i", &values[i]);
+    }
     sort_heap(values, count);
-    for (std::int32_t i = 0; i < count; i++) suite::printf("%i\n", values[i]);
+    for (std::int32_t i = 0; i < count; i++) std::printf("%i\n", values[i]);
     return 0;
 }

@@ -2,6 +2,8 @@
 // by month (equal months keep their order) and prints every item.
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "suite.hpp"
 
@@ -34,26 +36,27 @@ void sort_items_by_month(DataItem* items, std::int32_t item_count) {
 void print_items(const DataItem* items, std::int32_t item_count) {
     if (item_count <= 0) return;
     for (std::int32_t i = 0; i < item_count; i++) {
-        suite::printf("id:    %i\nmonth: %i\nyear:  %i\n\n", items[i].id, items[i].month, items[i].year);
+        std::printf("id:    %i\nmonth: %i\nyear:  %i\n\n", items[i].id, items[i].month, items[i].year);
     }
 }
 
 }  // namespace
 
 int main() {
-    std::int32_t item_count;
+    std::int32_t item_count = 0;  // a number that cannot be read leaves 0
 
-    suite::puts("please insert the number of data items:");
-    suite::scanf("%i", &item_count);
-    // Sized in 64 bits for a positive count, so that the block holds it.
-    auto* items = static_cast<DataItem*>(suite::malloc(suite::block_bytes(item_count, sizeof(DataItem))));
-    // A positive count whose block cannot be had is refused.
-    if (item_count > 0 && items == nullptr) return -1;
+    std::puts("please insert the number of data items:");
+    std::scanf("%i", &item_count);
+    // Sized in 64 bits for a positive count, so that the block holds it;
+    // malloc refuses a block that memory cannot hold.
+    auto* items = static_cast<DataItem*>(std::malloc(suite::block_bytes(item_count, sizeof(DataItem))));
+    if (item_count > 0 && items == nullptr) return -1;  // a count whose block cannot be had is refused
 
     for (std::int32_t i = 0; i < item_count; i++) {
         items[i].id = i;
-        suite::printf("please insert month and year for data item %i:\n", i);
-        suite::scanf("%i%i", &items[i].month, &items[i].year);
+        std::printf("please insert month and year for data item %i:\n", i);
+        items[i].month = items[i].year = 0;  // a number that cannot be read leaves 0
+        std::scanf("%i%i", &items[i].month, &items[i].year);
     }
     sort_items_by_month(items, item_count);
     print_items(items, item_count);

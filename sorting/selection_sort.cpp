@@ -2,6 +2,7 @@
 // selection sort and prints them on one line.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "suite.hpp"
 
@@ -13,14 +14,15 @@ void print_values(const std::int32_t* values, std::int32_t count);
 }  // namespace
 
 int main() {
-    std::int32_t count;
-    std::int32_t values[10];
+    // Zero before the reading: a number that cannot be read leaves 0.
+    std::int32_t count = 0;
+    std::int32_t values[10] = {};
 
-    suite::scanf("%i", &count);
+    std::scanf("%i", &count);
     if (count > 10) count = 10;
     if (count <= 0) return -1;
 
-    for (std::int32_t i = 0; i < count; i++) suite::scanf("%i", &values[i]);
+    for (std::int32_t i = 0; i < count; i++) std::scanf("%i", &values[i]);
     sort_selection(values, count);
     print_values(values, count);
     return 0;
@@ -51,8 +53,8 @@ void sort_selection(std::int32_t* values, std::int32_t count) {
 }
 
 void print_values(const std::int32_t* values, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; i++) suite::printf("%i ", values[i]);
-    suite::printf("\n");
+    for (std::int32_t i = 0; i < count; i++) std::printf("%i ", values[i]);
+    std::printf("\n");
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The tests of the suite. Installs what they need, then, by default, what a
-# contributor runs before a commit: the release build and its tests, those
-# tests against the fast flavour, both flavours with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the builds of both flavours compared byte for
-# byte, and a short seeded fuzzing pass. With --all also a clang build, a
+# contributor runs before a commit: the release build and its tests, the
+# build with AddressSanitizer and UndefinedBehaviorSanitizer and its tests,
+# and a short seeded fuzzing pass. With --all also a clang build, a
 # MemorySanitizer build, the compiler matrix (tests/compiler_matrix.sh) and
 # every machine Debian has a cross compiler and qemu-user for
 # (tests/cross.sh). Each preset lists the tests it skipped and why; the time
@@ -117,20 +116,10 @@ build release
 run_tests release release
 phase_done release
 preset_row "release (g++, the tests' own build)" build/release/bin release
-build fast
-run_tests fast release
-echo "=== both flavours, every build, alike"
-compare build/check/compare-fast.log build/release/bin build/fast/bin
-phase_done "fast, compared with release"
-preset_row "fast (the fast console, release's tests)" build/fast/bin fast build/check/compare-fast.log
 build sanitize
 run_tests sanitize sanitize
 phase_done sanitize
 preset_row "sanitize (address, undefined)" build/sanitize/bin sanitize
-build sanitize-fast
-run_tests sanitize-fast sanitize
-phase_done sanitize-fast
-preset_row "sanitize-fast (sanitize's tests)" build/sanitize-fast/bin sanitize-fast
 echo "=== fuzzing"
 fuzz/run --ci
 phase_done fuzzing

@@ -69,7 +69,7 @@ Expected factorials(RandomInput& random, Typist& typist) {
         const std::int32_t any = random.chance(0.6) ? random.between(-3, 40) : random.value();
         return any > 3000000 ? random.between(41, 3000000) : any;
     };
-    const std::int32_t a = typist.number(typed());
+    const std::int32_t a = typist.first_of_two(typed());
     const std::int32_t b = typist.number(typed());
     return {cat("please enter two numbers:\nfactorials are:\n", factorial(a), "\n", factorial(b), "\n")};
 }
@@ -91,8 +91,9 @@ Expected count_down_up(RandomInput& random, Typist& typist) {
 Expected complex_product(RandomInput& random, Typist& typist) {
     const bool small = random.chance(0.4);
     std::array<std::uint32_t, 4> parts{};  // real1, imag1, real2, imag2, unsigned so that they wrap
-    for (std::uint32_t& part : parts) {
-        part = static_cast<std::uint32_t>(typist.number(small ? random.between(-9, 9) : random.value()));
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::int32_t value = small ? random.between(-9, 9) : random.value();
+        parts[i] = static_cast<std::uint32_t>(i % 2 == 0 ? typist.first_of_two(value) : typist.number(value));
     }
     const auto [real1, imag1, real2, imag2] = parts;
     const auto real = static_cast<std::int32_t>(real1 * real2 - imag1 * imag2);

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -142,7 +144,7 @@ Expected record_sort(RandomInput& random, Typist& typist) {
     std::vector<Item> items;
     for (std::int32_t id = 0; id < count; ++id) {
         out += cat("please insert month and year for data item ", id, ":\n");
-        const std::int32_t m = typist.number(month());
+        const std::int32_t m = typist.first_of_two(month());
         items.push_back({id, m, typist.number(plain_years ? random.between(1900, 2100) : random.value())});
     }
     std::ranges::stable_sort(items, {}, &Item::month);
@@ -158,37 +160,46 @@ RANDOM_DIALOGUES(HeapSort, "heap_sort", 0x2303, 40, heap_sort);
 RANDOM_DIALOGUES(QuickSort, "quick_sort", 0x2404, 40, quick_sort);
 RANDOM_DIALOGUES(RecordSort, "record_sort", 0x2505, 40, record_sort);
 
-// quick_sort finishes a range by heap sort once its partitions have come out
-// uneven too often.  quick_sort_probe, the same source built to report on
-// standard error how many ranges it finished so, shows which inputs take
-// that path: the output must be the numbers sorted either way.
+// quick_sort finishes a range by heap sort once its calls nest twice as
+// deep as the count has binary digits.  quick_sort_probe, the same source
+// built to report on standard error how deep the calls nested and how many
+// ranges it finished so, shows which inputs take that path: the output must
+// be the numbers sorted either way.
 
-// The count of ranges finished by heap sort, or -1 when standard error holds
-// anything but the one line that reports it.
-long long heap_sort_fallbacks(const std::string& err) {
-    constexpr std::string_view prefix = "heap sort fallbacks: ";
-    if (!err.starts_with(prefix) || !err.ends_with("\n")) return -1;
-    const std::string digits = err.substr(prefix.size(), err.size() - prefix.size() - 1);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
-    return std::stoll(digits);
+struct Probed {
+    long long fallbacks = -1;  // -1: standard error held anything but the one line
+    long long deepest = -1;
+};
+
+Probed probed(const std::string& err) {
+    long long fallbacks = 0;
+    long long deepest = 0;
+    char end = 0;
+    if (std::sscanf(err.c_str(), "heap sort fallbacks: %lld, deepest nesting: %lld%c", &fallbacks, &deepest, &end) != 3 ||
+        end != '\n' || err.find('\n') != err.size() - 1) {
+        return {};
+    }
+    return {fallbacks, deepest};
 }
 
-// Runs the probe on `values`, checks that it prints `sorted_lines` (the
-// values sorted, one per line) and returns its count of fallbacks.
-long long probe_fallbacks(const std::vector<std::int32_t>& values, const std::string& sorted_lines,
-                          const std::string& what) {
-    const std::string probe(suite_programs::quick_sort_probe);
-    const support::Outcome outcome = support::run_program(probe, cat(values.size(), "\n") + one_per_line(values));
+// Runs the probe on `values` and checks that it prints `sorted_lines` (the
+// values sorted, one per line) and nests no deeper than 2 log2(count) + 2.
+Probed probe(const std::vector<std::int32_t>& values, const std::string& sorted_lines, const std::string& what) {
+    const std::string probe_path(suite_programs::quick_sort_probe);
+    const support::Outcome outcome = support::run_program(probe_path, cat(values.size(), "\n") + one_per_line(values));
     EXPECT_EQ(outcome.signal, 0) << what;
     EXPECT_EQ(outcome.exit_code, 0) << what;
     EXPECT_TRUE(outcome.out == sorted_lines) << what << ": the output is not the numbers sorted";
-    return heap_sort_fallbacks(outcome.err);
+    const Probed result = probed(outcome.err);
+    EXPECT_GE(result.deepest, 1) << what << ": " << outcome.err;
+    EXPECT_LE(static_cast<double>(result.deepest), 2 * std::log2(static_cast<double>(values.size())) + 2) << what;
+    return result;
 }
 
-long long probe_fallbacks(const std::vector<std::int32_t>& values, const std::string& what) {
+Probed probe(const std::vector<std::int32_t>& values, const std::string& what) {
     std::vector<std::int32_t> sorted = values;
     std::sort(sorted.begin(), sorted.end());  // std::ranges::sort is slower unoptimised
-    return probe_fallbacks(values, one_per_line(sorted), what);
+    return probe(values, one_per_line(sorted), what);
 }
 
 TEST(QuickSortFallback, OrdinaryInputNeverReachesIt) {
@@ -204,24 +215,24 @@ TEST(QuickSortFallback, OrdinaryInputNeverReachesIt) {
         const std::vector<std::int32_t> equal(any.size(), any.front());
         const std::string sorted_lines = one_per_line(sorted);
         const std::string what = cat(", ", count, " numbers");
-        EXPECT_EQ(probe_fallbacks(any, sorted_lines, "random" + what), 0) << "random" << what;
-        EXPECT_EQ(probe_fallbacks(sorted, sorted_lines, "sorted" + what), 0) << "sorted" << what;
-        EXPECT_EQ(probe_fallbacks(reversed, sorted_lines, "reversed" + what), 0) << "reversed" << what;
-        EXPECT_EQ(probe_fallbacks(equal, one_per_line(equal), "all equal" + what), 0) << "all equal" << what;
-        EXPECT_EQ(probe_fallbacks(few, "seven distinct values" + what), 0) << "seven distinct values" << what;
+        EXPECT_EQ(probe(any, sorted_lines, "random" + what).fallbacks, 0) << "random" << what;
+        EXPECT_EQ(probe(sorted, sorted_lines, "sorted" + what).fallbacks, 0) << "sorted" << what;
+        EXPECT_EQ(probe(reversed, sorted_lines, "reversed" + what).fallbacks, 0) << "reversed" << what;
+        EXPECT_EQ(probe(equal, one_per_line(equal), "all equal" + what).fallbacks, 0) << "all equal" << what;
+        EXPECT_EQ(probe(few, "seven distinct values" + what).fallbacks, 0) << "seven distinct values" << what;
     }
 }
 
 // Input that makes the middle element of every range its largest, and an
 // organ pipe (rising, then falling), on which the middle element is the
 // largest too: partitions split off a few elements at a time, and without
-// the fallback each sort would take seconds.
+// the fallback each sort would take seconds and nest a call per element.
 TEST(QuickSortFallback, InputAgainstTheMiddlePivotReachesIt) {
     constexpr std::int32_t count = 200000;
     std::vector<std::int32_t> organ_pipe;
     for (std::int32_t i = 0; i < count; ++i) organ_pipe.push_back(std::min(i, count - 1 - i));
-    EXPECT_GE(probe_fallbacks(support::middle_pivot_killer(count), "crafted input"), 1);
-    EXPECT_GE(probe_fallbacks(organ_pipe, "organ pipe"), 1);
+    EXPECT_GE(probe(support::middle_pivot_killer(count), "crafted input").fallbacks, 1);
+    EXPECT_GE(probe(organ_pipe, "organ pipe").fallbacks, 1);
 }
 
 }  // namespace

@@ -18,21 +18,23 @@
 
 namespace support {
 
-// The text a user types and the numbers the program reads from it. In one
-// dialogue of ten the input goes bad at a random read: it ends there (at
-// times right after a lone sign), or holds a token that cannot start a
-// number. That read and every later one give 0.
+// The text a user types and the numbers the program reads from it, as the
+// C library's "%i" reads them. In one dialogue of ten the input goes bad at
+// a random read: it ends there (at times right after a lone sign), or holds
+// a lone sign that fails that read alone, or a token that cannot start a
+// number and stays unread, so that it fails every later read too. A read
+// that fails gives 0.
 class Typist {
 public:
     Typist(RandomInput& random, std::int32_t reads) : random_(random) {
         if (random.chance(0.1)) bad_read_ = random.between(0, reads);
     }
     // The user types `value`; returns what the program reads for it.
-    std::int32_t number(std::int32_t value) {
-        if (reads_++ == bad_read_) spoil();
-        surplus(value);
-        return spoiled_ ? 0 : value;
-    }
+    std::int32_t number(std::int32_t value) { return read(value, true); }
+    // The same for the first of two numbers read by one "%i%i": a lone sign
+    // would end that reading before the second number, which the next
+    // reading would then take, so the first is never spoiled by one.
+    std::int32_t first_of_two(std::int32_t value) { return read(value, false); }
     // Types every one of `values`; the program reads only the first `reads`.
     std::vector<std::int32_t> numbers(const std::vector<std::int32_t>& values, std::size_t reads) {
         std::vector<std::int32_t> got;
@@ -51,19 +53,32 @@ public:
     const std::string& text() const { return text_; }
 
 private:
-    void spoil() {
-        static constexpr std::array<const char*, 8> tokens = {"", "", "-", "x", "+", "-x", "abc", ".5"};
-        const std::string token = tokens[static_cast<std::size_t>(random_.between(0, 7))];
-        spoiled_ = true;
-        ended_ = token.empty() || token == "-";
-        text_ += token + (ended_ ? "" : random_.separator());
+    std::int32_t read(std::int32_t value, bool lone_sign_may_fail_it) {
+        if (reads_++ == bad_read_ && spoil(lone_sign_may_fail_it)) return 0;
+        surplus(value);
+        return stuck_ ? 0 : value;
+    }
+    // Types what spoils the read; true when only this read fails.
+    bool spoil(bool lone_sign) {
+        static constexpr std::array<const char*, 4> stuck_tokens = {"x", "-x", "abc", ".5"};
+        switch (random_.between(lone_sign ? 0 : 3, 4)) {
+            case 0: break;  // the input ends
+            case 1: text_ += "-"; break;
+            case 2: text_ += std::string(random_.chance(0.5) ? "+" : "-") + random_.separator(); return true;
+            default:
+                text_ += stuck_tokens[static_cast<std::size_t>(random_.between(0, 3))] + random_.separator();
+                stuck_ = true;
+                return false;
+        }
+        ended_ = stuck_ = true;
+        return false;
     }
 
     RandomInput& random_;
     std::string text_;
     std::int32_t reads_ = 0;
     std::int32_t bad_read_ = -1;
-    bool spoiled_ = false;
+    bool stuck_ = false;
     bool ended_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -139,14 +140,73 @@ void record_status(int status, Outcome& outcome) {
     if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
 }
 
+// Standard input of one run as `options` asks for it: the descriptor the
+// program reads, the one that stays open here while the program runs (the
+// program's own open file, the writer of a pipe, the other side of a
+// terminal), or -1, and for a file the descriptor to read it back by.
+struct InputEnds {
+    int program = -1;
+    int kept = -1;
+    int file = -1;
+};
+
+InputEnds make_input(std::string_view input, const RunOptions& options) {
+    InputEnds ends;
+    const int file = ::memfd_create("stdin", MFD_CLOEXEC);
+    check(file >= 0, "memfd_create");
+    write_all(file, input);
+    ::lseek(file, 0, SEEK_SET);
+    switch (options.input) {
+        case InputSource::file: return {file, file, file};
+        case InputSource::write_only_file: {
+            const int write_only = ::open(("/proc/self/fd/" + std::to_string(file)).c_str(), O_WRONLY | O_CLOEXEC);
+            check(write_only >= 0, "open");
+            return {write_only, write_only, file};
+        }
+        case InputSource::nonblocking_pipe: {
+            int pipe_fds[2];
+            check(::pipe2(pipe_fds, O_CLOEXEC) == 0, "pipe2");
+            write_all(pipe_fds[1], input);
+            ::fcntl(pipe_fds[0], F_SETFL, ::fcntl(pipe_fds[0], F_GETFL) | O_NONBLOCK);
+            ends = {pipe_fds[0], pipe_fds[1]};
+            break;
+        }
+        case InputSource::nonblocking_terminal:
+        case InputSource::hung_up_terminal: {
+            int master = -1;
+            int slave = -1;
+            check(::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0, "openpty");
+            ::fcntl(master, F_SETFD, FD_CLOEXEC);
+            ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+            if (options.input == InputSource::hung_up_terminal) {
+                ::close(slave);
+                ends = {master, -1};
+                break;
+            }
+            ::fcntl(slave, F_SETFL, ::fcntl(slave, F_GETFL) | O_NONBLOCK);
+            ends = {slave, master};
+            break;
+        }
+        case InputSource::packet_socket: {
+            int pair[2];
+            check(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) == 0, "socketpair");
+            const int size = static_cast<int>(input.size()) + 4096;
+            ::setsockopt(pair[1], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+            check(::send(pair[1], input.data(), input.size(), 0) == static_cast<ssize_t>(input.size()), "send");
+            ::close(pair[1]);
+            ends = {pair[0], -1};
+            break;
+        }
+    }
+    ::close(file);
+    return ends;
+}
+
 }  // namespace
 
 Outcome run_program(const std::string& path, std::string_view input, const RunOptions& options) {
     ::signal(SIGPIPE, SIG_IGN);
-    const int input_fd = ::memfd_create("stdin", MFD_CLOEXEC);
-    check(input_fd >= 0, "memfd_create");
-    write_all(input_fd, input);
-    ::lseek(input_fd, 0, SEEK_SET);
+    const InputEnds input_ends = make_input(input, options);
 
     int out_pipe[2];
     int err_pipe[2];
@@ -162,7 +222,8 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     const Command command(path, options);
     const pid_t pid = ::fork();
     check(pid >= 0, "fork");
-    if (pid == 0) exec_child(command, input_fd, out_pipe[1], err_pipe[1], options);
+    if (pid == 0) exec_child(command, input_ends.program, out_pipe[1], err_pipe[1], options);
+    if (input_ends.program != input_ends.kept) ::close(input_ends.program);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
 
@@ -199,8 +260,15 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     record_status(status, outcome);
-    // The child shared the file's offset with us.
-    const off_t offset = ::lseek(input_fd, 0, SEEK_CUR);
+    if (input_ends.file < 0) {
+        if (input_ends.kept >= 0) ::close(input_ends.kept);
+        return outcome;
+    }
+    // The child shared its open file, and so its offset, with us.
+    write_all(input_ends.kept, options.written_after);
+    const off_t offset = ::lseek(input_ends.kept, 0, SEEK_CUR) - static_cast<off_t>(options.written_after.size());
+    if (input_ends.kept != input_ends.file) ::close(input_ends.kept);
+    const int input_fd = input_ends.file;
     outcome.input_file.resize(static_cast<std::size_t>(::lseek(input_fd, 0, SEEK_END)));
     check(::pread(input_fd, outcome.input_file.data(), outcome.input_file.size(), 0) ==
               static_cast<ssize_t>(outcome.input_file.size()),
@@ -334,11 +402,6 @@ bool own_build() {
 }
 
 bool emulated() { return !runner().empty(); }
-
-bool fast_console() {
-    static const bool fast = setting("SUITE_CONSOLE", suite_programs::default_console) == "fast";
-    return fast;
-}
 
 unsigned address_bits(std::string_view executable) {
     const std::string path = executable_path(executable);

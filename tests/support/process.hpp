@@ -3,9 +3,9 @@
 // read from the environment when the tests run, so that one test build
 // judges any folder: SUITE_BIN_DIR (default: the test build's own),
 // SUITE_RUNNER (put in front of each executable, such as "qemu-s390x -L
-// /usr/s390x-linux-gnu"), SUITE_SANITIZED, SUITE_OWN_BUILD (1 or 0) and
-// SUITE_CONSOLE (stdio or fast). Helpers the tests build for this machine,
-// such as quick_sort_probe, are started as they are.
+// /usr/s390x-linux-gnu"), SUITE_SANITIZED and SUITE_OWN_BUILD (1 or 0).
+// Helpers the tests build for this machine, such as quick_sort_probe, are
+// started as they are.
 #pragma once
 
 #include <sys/types.h>
@@ -33,6 +33,26 @@ enum class OutputTarget {
     input_file,
 };
 
+// Where standard input comes from.
+enum class InputSource {
+    file,  // a file holding the input, from its start
+    // The file opened for writing only, as standard output too, as with
+    // "program > file 0>&1": reading it fails (EBADF).
+    write_only_file,
+    // A pipe whose writer has sent the input and stays, the reading end
+    // non-blocking: the program's reads fail with EAGAIN once it is empty.
+    nonblocking_pipe,
+    // A terminal (the slave of a pseudo-terminal) left non-blocking, with
+    // nothing typed: reads fail with EAGAIN.
+    nonblocking_terminal,
+    // The controlling side of a pseudo-terminal whose terminal side has
+    // closed: reads fail with EIO.
+    hung_up_terminal,
+    // A socket that carries packets, the input sent as one message and the
+    // socket then closed (SOCK_SEQPACKET).
+    packet_socket,
+};
+
 struct RunOptions {
     std::optional<std::uint64_t> address_space_limit;  // bytes, as ulimit -v
     // Bytes, as ulimit -s. A finite limit is also passed on as
@@ -40,6 +60,10 @@ struct RunOptions {
     // size otherwise, whatever limit the program sees through getrlimit.
     std::optional<std::uint64_t> stack_limit;
     OutputTarget output = OutputTarget::pipe;
+    InputSource input = InputSource::file;
+    // Written to the input file through its shared offset once the program
+    // has ended, as by the next command of "{ program; echo NEXT; } > file".
+    std::string written_after;
     std::chrono::seconds timeout{120};
 };
 
@@ -105,9 +129,6 @@ bool sanitized_build();
 // True when this project built the executables with its own flags: tests of
 // how a build is linked apply to those only.
 bool own_build();
-// True when the executables read and print through the suite's fast
-// console rather than the C library's streams.
-bool fast_console();
 // True when the executables run behind a runner, an emulator for another
 // machine: resource limits then bind the emulator as well as the program.
 bool emulated();

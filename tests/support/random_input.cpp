@@ -32,18 +32,10 @@ std::string RandomInput::spell(std::int32_t value) {
         negative ? 0U - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
     std::string sign = negative ? "-" : (chance(0.2) ? "+" : "");
     char digits[64];
-    switch (between(0, 6)) {
+    switch (between(0, 5)) {
         case 0: std::snprintf(digits, sizeof digits, "0x%x", magnitude); break;
         case 1: std::snprintf(digits, sizeof digits, "0X%X", magnitude); break;
         case 2: std::snprintf(digits, sizeof digits, "0%o", magnitude); break;
-        case 3: {
-            // The same value plus a small multiple of 2^32, which reads back
-            // the same: the sum is within the 64-bit range, where the reading
-            // keeps the low 32 bits instead of saturating.
-            const std::uint64_t wide = magnitude + (std::uint64_t{1} << 32) * static_cast<std::uint64_t>(between(1, 3));
-            std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(wide));
-            break;
-        }
         default: std::snprintf(digits, sizeof digits, "%u", magnitude); break;
     }
     return sign + digits;
