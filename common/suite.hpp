@@ -10,7 +10,6 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,13 +39,14 @@ namespace suite {
     std::uint64_t reach = UINT64_MAX;
     struct sysinfo machine {};
     if (::sysinfo(&machine) == 0) {
-        reach = (std::uint64_t{machine.totalram} + machine.totalswap) * std::max<std::uint64_t>(machine.mem_unit, 1);
+        reach = (std::uint64_t{machine.totalram} + machine.totalswap) * (machine.mem_unit == 0 ? 1 : machine.mem_unit);
     }
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        rlimit limit{};
-        if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-            reach = std::min<std::uint64_t>(reach, limit.rlim_cur);
-        }
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < reach) {
+        reach = limit.rlim_cur;
+    }
+    if (::getrlimit(RLIMIT_DATA, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < reach) {
+        reach = limit.rlim_cur;
     }
     return reach;
 }

@@ -267,7 +267,7 @@ def save_failure(directory, executable, seed, index, program, data, problems):
 def find_programs(bin_dirs):
     programs = {}
     for bin_dir in bin_dirs:
-        for path in sorted(glob.glob(str(bin_dir / "*_b[0-9]*"))):
+        for path in sorted(glob.glob(str(bin_dir / "*_b[0-9]"))):
             programs.setdefault(re.sub(r"_b\d+$", "", os.path.basename(path)), []).append(path)
     return programs
 
@@ -282,7 +282,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--bin", type=Path, action="append",
                         help="a folder of builds (default: build/sanitize/bin); given more than once, the builds of "
-                             "a program in all of them are compared, those of either console for one")
+                             "a program in all of them are compared")
     parser.add_argument("--failures", type=Path, default=ROOT / "build/fuzz-failures")
     parser.add_argument("--max-failures", type=int, default=20)
     options = parser.parse_args()

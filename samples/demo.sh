@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source tools/ensure_packages.sh
-ensure_packages cmake ninja-build g++
+ensure_packages cmake ninja-build g++ binutils python3 python3-pyelftools
 
 # Only errors from the configure step: without GoogleTest it would warn that
 # the tests are not built, which does not matter here.

@@ -1,24 +1,26 @@
 // Shows a program's dialogue on a sample input as a person at a terminal
 // would see it: first the command line that starts it, then the dialogue.
-// Each line of the sample is typed only once the program waits for input,
-// right after everything the program printed before, and is shown as the
-// terminal's echo would show it.  A program that waits for its first line
-// before it has printed anything gives no prompt, and echoed lines would run
-// into its output: it is shown with the sample piped in by printf, and its
-// output alone follows.
+// The program runs on a pseudo-terminal, as at a real one: the C library
+// writes a pending prompt before it waits for a line, and the terminal
+// echoes what is typed.  Each line of the sample is typed only once the
+// program waits for input.  A program that waits for its first line before
+// it has printed anything gives no prompt, and echoed lines would run into
+// its output: it is shown with the sample piped in by printf, and its
+// output alone follows (the terminal then echoes nothing).
 //   show_dialogue <executable> <sample input>
 //
-// The programs write all pending output before any read that may block, so
-// the program waits for its next line exactly when it sleeps in a read of
+// The program waits for its next line exactly when it sleeps in a read of
 // its standard input while that input is empty; /proc tells when that is.
-// Once the sample is used up, the program's input is closed (as Ctrl-D).
-// The exit status is shown when it is not 0.
+// Once the sample is used up, the end of input is typed (Ctrl-D).  The exit
+// status is shown when it is not 0.
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -111,9 +113,9 @@ std::string printf_command(std::string_view text) {
     return (format.starts_with('-') ? "printf -- " : "printf ") + shell_word(format);
 }
 
-// True when the process sleeps in a read of descriptor 0 while nothing is
-// left to read there: it waits for the next line and cannot go on without
-// it.  Where the kernel does not show the system call, the sleep alone is
+// True when the process sleeps in a read of descriptor 0 while nothing
+// typed is left to read there: it waits for the next line and cannot go on
+// without it.  Where the kernel does not show the system call, the sleep alone is
 // taken as the sign.
 bool waits_for_input(pid_t pid, int unread_input) {
     int unread = 0;
@@ -146,7 +148,7 @@ bool take_output(int from_program, std::string& printed) {
         const ssize_t got = ::read(from_program, chunk, sizeof chunk);
         if (got > 0) {
             printed.append(chunk, static_cast<std::size_t>(got));
-        } else if (got == 0) {
+        } else if (got == 0 || errno == EIO) {  // the program's side of the terminal is closed
             return false;
         } else if (errno == EAGAIN) {
             return true;
@@ -167,23 +169,31 @@ int main(int argc, char** argv) {
     const std::vector<std::string> lines = lines_of(sample);
     ::signal(SIGPIPE, SIG_IGN);
 
-    int input[2];
-    int output[2];
-    if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) fail("pipe2");
+    // The terminal: echo on, and line breaks passed as they are (no
+    // carriage returns added), so that the screen is the bytes shown.
+    int terminal = -1;
+    int program_side = -1;
+    if (::openpty(&terminal, &program_side, nullptr, nullptr, nullptr) != 0) fail("openpty");
+    termios settings{};
+    if (::tcgetattr(program_side, &settings) != 0) fail("tcgetattr");
+    settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    if (::tcsetattr(program_side, TCSANOW, &settings) != 0) fail("tcsetattr");
     const pid_t pid = ::fork();
     if (pid < 0) fail("fork");
     if (pid == 0) {
-        ::dup2(input[0], STDIN_FILENO);
-        ::dup2(output[1], STDOUT_FILENO);
+        ::setsid();
+        ::ioctl(program_side, TIOCSCTTY, 0);
+        ::dup2(program_side, STDIN_FILENO);
+        ::dup2(program_side, STDOUT_FILENO);
+        ::close(terminal);
         ::signal(SIGPIPE, SIG_DFL);
         char* const arguments[] = {argv[1], nullptr};
         ::execv(argv[1], arguments);
         ::_exit(127);
     }
-    ::close(output[1]);
-    // input[0] stays open here only to see whether the program has taken
-    // everything typed so far.
-    if (::fcntl(output[0], F_SETFL, O_NONBLOCK) != 0) fail("fcntl");
+    // program_side stays open here only to see whether the program has
+    // taken everything typed so far.
+    if (::fcntl(terminal, F_SETFL, O_NONBLOCK) != 0) fail("fcntl");
 
     // The command line comes first, and its form is known only once the
     // program first waits for input, or ends: until then its output is held.
@@ -191,22 +201,31 @@ int main(int argc, char** argv) {
     bool piped = false;   // no prompt: the sample goes in through printf, not echoed
     std::string printed;  // the program's output not shown yet
     std::size_t next_line = 0;
-    for (bool open = true; open;) {
-        pollfd ready{output[0], POLLIN, 0};
+    bool typing = true;  // the end of input is not typed yet
+    int status = 0;
+    for (bool running = true; running;) {
+        pollfd ready{terminal, POLLIN, 0};
         bool waits = false;
         if (::poll(&ready, 1, 2) > 0) {
-            open = take_output(output[0], printed);
-        } else if (input[1] >= 0 && waits_for_input(pid, input[0])) {
+            take_output(terminal, printed);
+        } else if (::waitpid(pid, &status, WNOHANG) == pid) {
+            take_output(terminal, printed);
+            running = false;
+        } else if (typing && waits_for_input(pid, program_side)) {
             // Asleep in the read, the program writes nothing more: what it
-            // printed before is all in the pipe now.
-            open = take_output(output[0], printed);
+            // printed before is all on the terminal now.
+            take_output(terminal, printed);
             waits = true;
         }
-        if (!started && (waits || !open)) {
+        if (!started && (waits || !running)) {
             started = true;
             piped = waits && printed.empty();
             std::string command = shell_word(argv[1]);
-            if (piped) command = printf_command(sample) + " | " + command;
+            if (piped) {
+                command = printf_command(sample) + " | " + command;
+                settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+                if (::tcsetattr(program_side, TCSANOW, &settings) != 0) fail("tcsetattr");
+            }
             show("$ " + command + "\n");
         }
         if (started) {
@@ -215,18 +234,12 @@ int main(int argc, char** argv) {
         }
         if (waits) {
             if (next_line < lines.size()) {
-                if (!piped) show(lines[next_line]);  // the echo
-                write_all(input[1], lines[next_line++]);
+                write_all(terminal, lines[next_line++]);
             } else {
-                ::close(input[1]);
-                input[1] = -1;
+                write_all(terminal, std::string(1, static_cast<char>(settings.c_cc[VEOF])));
+                typing = false;
             }
         }
-    }
-    if (input[1] >= 0) ::close(input[1]);  // should it still read, it finds the end
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) fail("waitpid");
     }
     if (!at_line_start) show("\n");
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {

@@ -3,8 +3,6 @@
 
 #include <sys/resource.h>
 
-#include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstdio>
 
@@ -22,14 +20,14 @@ std::int32_t fibonacci_recursive(std::int32_t n) {
 
 // For an n whose chain of calls the stack cannot hold: the same value by
 // fast doubling.  From F(k) and F(k + 1), F(2k) = F(k) (2 F(k + 1) - F(k))
-// and F(2k + 1) = F(k)^2 + F(k + 1)^2, one bit of n at a time from the top;
-// every step is exact modulo 2^32, so the value is the one the recursion
-// would give, in 31 steps at most.
+// and F(2k + 1) = F(k)^2 + F(k + 1)^2, one bit of n at a time from the top
+// (a leading 0 bit leaves F(0) and F(1) as they are); every step is exact
+// modulo 2^32, so the value is the one the recursion would give.
 std::int32_t fibonacci_by_doubling(std::int32_t n) {
     std::uint32_t current = 0;  // F(k), k being the bits of n taken so far
     std::uint32_t next = 1;     // F(k + 1)
     const auto bits = static_cast<std::uint32_t>(n);
-    for (int bit = static_cast<int>(std::bit_width(bits)) - 1; bit >= 0; bit--) {
+    for (int bit = 30; bit >= 0; bit--) {
         const std::uint32_t doubled = current * (2 * next - current);
         const std::uint32_t doubled_next = current * current + next * next;
         current = (bits >> bit) & 1U ? doubled_next : doubled;
@@ -54,7 +52,8 @@ bool stack_holds_chain(std::int32_t n) {
     rlimit limit{};
     if (::getrlimit(RLIMIT_STACK, &limit) != 0) return false;
     std::uint64_t stack = limit.rlim_cur == RLIM_INFINITY ? unlimited : limit.rlim_cur;
-    stack = std::min(stack, suite::memory_within_reach() / 2);
+    const std::uint64_t half_the_memory = suite::memory_within_reach() / 2;
+    if (half_the_memory < stack) stack = half_the_memory;
     if (stack <= set_aside) return false;
     return static_cast<std::uint64_t>(n) <= (stack - set_aside) / bytes_per_call;
 }

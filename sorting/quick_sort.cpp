@@ -33,7 +33,9 @@ namespace {
 // either bound.
 void sort_quick(std::int32_t* values, std::int32_t lo, std::int32_t hi, std::int32_t nesting_left = -1,
                 std::int32_t uneven_left = 62) {
-    if (nesting_left < 0) nesting_left = 2 * std::bit_width(static_cast<std::uint32_t>(hi - lo + 1)) - 1;
+    if (nesting_left < 0) {
+        nesting_left = 2 * static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(hi - lo + 1))) - 1;
+    }
 #ifdef QUICK_SORT_REPORT_FALLBACKS
     const probe::Nesting nesting;
 #endif

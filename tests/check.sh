@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The tests of the suite. Installs what they need, then, by default, what a
-# contributor runs before a commit: the release build and its tests, the
-# build with AddressSanitizer and UndefinedBehaviorSanitizer and its tests,
-# and a short seeded fuzzing pass. With --all also a clang build, a
+# contributor runs before a commit: the release build and its tests (the
+# manifest's labels and a gdb session among them), the same build from a
+# copy of the source elsewhere and without debug information
+# (tests/check_reproducible.sh), its install and archive, the build with
+# AddressSanitizer and UndefinedBehaviorSanitizer and its tests, and a short
+# seeded fuzzing pass. With --all also a clang build, a
 # MemorySanitizer build, the compiler matrix (tests/compiler_matrix.sh) and
 # every machine Debian has a cross compiler and qemu-user for
 # (tests/cross.sh). Each preset lists the tests it skipped and why; the time
@@ -20,7 +23,8 @@ esac
 
 source tools/ensure_packages.sh
 source tests/ctest_counts.sh
-ensure_packages cmake ninja-build g++ libgtest-dev googletest tmux python3 clang libclang-rt-14-dev binutils
+ensure_packages cmake ninja-build g++ libgtest-dev googletest tmux python3 python3-pyelftools gdb clang \
+    libclang-rt-14-dev binutils
 
 times=()
 started=$SECONDS
@@ -112,10 +116,39 @@ report_table() {
     echo "(tests p/s/f: passed, skipped, failed)"
 }
 
+# check_install: "cmake --install" of the release build into a scratch
+# prefix and "cpack -G TGZ" hold the programs, their debug files, the
+# manifest and the README.
+check_install() {
+    local prefix listing expected
+    prefix=$(mktemp -d)
+    cmake --install build/release --prefix "$prefix" >/dev/null
+    listing=$(cd "$prefix" && find . -type f | sort)
+    (cd build/release && cpack -G TGZ >/dev/null)
+    expected=$(cd build/release/bin && { ls ./*_b[0-9] ./*_b[0-9].debug | sed 's|^\./|./bin/|'
+        echo ./share/doc/console_suite/README.md ./share/doc/console_suite/manifest.jsonl; } | sort)
+    rm -rf "$prefix"
+    if [[ $listing != "$expected" ]]; then
+        echo "cmake --install did not install exactly the programs, their debug files, the manifest and the README:"
+        diff <(echo "$expected") <(echo "$listing") || true
+        return 1
+    fi
+    if [[ $(tar -tzf build/release/console-suite-*.tar.gz | grep -c -v '/$') != $(grep -c . <<<"$listing") ]]; then
+        echo "cpack's archive does not hold what cmake --install installs"
+        return 1
+    fi
+    echo "installed and archived: $(grep -c . <<<"$listing") files"
+}
+
 build release
 run_tests release release
 phase_done release
 preset_row "release (g++, the tests' own build)" build/release/bin release
+echo "=== the release build from another path, and without debug information"
+bash tests/check_reproducible.sh build/release/bin
+echo "=== install and archive"
+check_install
+phase_done "reproducible, installed"
 build sanitize
 run_tests sanitize sanitize
 phase_done sanitize

@@ -223,16 +223,20 @@ TEST(QuickSortFallback, OrdinaryInputNeverReachesIt) {
     }
 }
 
-// Input that makes the middle element of every range its largest, and an
-// organ pipe (rising, then falling), on which the middle element is the
-// largest too: partitions split off a few elements at a time, and without
-// the fallback each sort would take seconds and nest a call per element.
+// Input that makes the middle element of every range its largest, an organ
+// pipe (rising, then falling), on which the middle element is the largest
+// too, and input that makes it the smallest: partitions split off a few
+// elements at a time, and without the bounds each sort would take seconds,
+// and the last would nest a call per element.
 TEST(QuickSortFallback, InputAgainstTheMiddlePivotReachesIt) {
     constexpr std::int32_t count = 200000;
     std::vector<std::int32_t> organ_pipe;
     for (std::int32_t i = 0; i < count; ++i) organ_pipe.push_back(std::min(i, count - 1 - i));
-    EXPECT_GE(probe(support::middle_pivot_killer(count), "crafted input").fallbacks, 1);
+    EXPECT_GE(probe(support::middle_pivot_killer(count), "largest in the middle").fallbacks, 1);
     EXPECT_GE(probe(organ_pipe, "organ pipe").fallbacks, 1);
+    const Probed nesting = probe(support::smallest_in_the_middle(count), "smallest in the middle");
+    EXPECT_GE(nesting.fallbacks, 1);
+    EXPECT_EQ(nesting.deepest, 36);  // 2 * 18 binary digits of 200000
 }
 
 }  // namespace

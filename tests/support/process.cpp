@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -202,6 +203,14 @@ InputEnds make_input(std::string_view input, const RunOptions& options) {
     return ends;
 }
 
+// AddressSanitizer's allocator notes each block it refuses on standard
+// error, as a refusal of malloc's own writes nothing: the note is not the
+// program's.
+std::string without_allocator_notes(const std::string& err) {
+    static const std::regex note(R"(==[0-9]+==WARNING: AddressSanitizer failed to allocate 0x[0-9a-f]+ bytes\n)");
+    return std::regex_replace(err, note, "");
+}
+
 }  // namespace
 
 Outcome run_program(const std::string& path, std::string_view input, const RunOptions& options) {
@@ -260,6 +269,7 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     record_status(status, outcome);
+    if (sanitized_build()) outcome.err = without_allocator_notes(outcome.err);
     if (input_ends.file < 0) {
         if (input_ends.kept >= 0) ::close(input_ends.kept);
         return outcome;

@@ -59,4 +59,21 @@ std::vector<std::int32_t> middle_pivot_killer(std::int32_t count) {
     return value;
 }
 
+// Each partition of the range from `lo` to the end exchanges its first
+// element with the middle one, the smallest, and leaves the rest to the
+// right part: the middle of that range is given the next smallest value.
+std::vector<std::int32_t> smallest_in_the_middle(std::int32_t count) {
+    std::vector<std::int32_t> position(static_cast<std::size_t>(count));
+    std::vector<std::int32_t> value(position.size());
+    for (std::size_t i = 0; i < position.size(); ++i) position[i] = static_cast<std::int32_t>(i);
+    std::int32_t next = 1;
+    for (std::size_t lo = 0; lo + 1 < position.size(); ++lo) {
+        const std::size_t middle = (lo + position.size() - 1) / 2;
+        value[static_cast<std::size_t>(position[middle])] = next++;
+        std::swap(position[lo], position[middle]);
+    }
+    value[static_cast<std::size_t>(position.back())] = next;
+    return value;
+}
+
 }  // namespace support

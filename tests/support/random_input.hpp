@@ -1,6 +1,6 @@
 // Random numbers for the randomised tests, and the many ways a user may
 // type them: decimal, hexadecimal, octal, signed, spread over white space.
-// Also the one input that is not random: quick_sort's worst case.
+// Also the inputs that are not random: quick_sort's worst cases.
 #pragma once
 
 #include <cstdint>
@@ -40,8 +40,14 @@ private:
 
 // Values 1 to `count` arranged so that the middle element of every range is
 // the largest of it: each partition of quick_sort splits off a single
-// element, so naive recursion would nest once per element and the sort
-// takes time in the square of the count.
+// element at the right, and the sort would take time in the square of the
+// count.
 std::vector<std::int32_t> middle_pivot_killer(std::int32_t count);
+
+// The same with the middle element of every range its smallest: each
+// partition splits off a single element at the left, and the rest, the
+// right part, is sorted by a nested call: without a bound the calls would
+// nest once per element.
+std::vector<std::int32_t> smallest_in_the_middle(std::int32_t count);
 
 }  // namespace support
