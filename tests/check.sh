@@ -22,7 +22,6 @@ case ${1:-} in
 esac
 
 source tools/ensure_packages.sh
-source tests/ctest_counts.sh
 ensure_packages cmake ninja-build g++ libgtest-dev googletest tmux python3 python3-pyelftools gdb clang \
     libclang-rt-14-dev binutils
 
@@ -84,6 +83,16 @@ compare() {
     local log=$1
     shift
     bash tests/compare_builds.sh "$@" 2>&1 | tee "$log"
+}
+
+# ctest_counts FILE prints "passed/skipped/failed"
+# of the ctest run whose output is FILE, or "-" when it holds no summary.
+ctest_counts() {
+    local total failed skipped
+    total=$(sed -nE 's/^[0-9]+% tests passed, [0-9]+ tests failed out of ([0-9]+)$/\1/p' "$1")
+    failed=$(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of [0-9]+$/\1/p' "$1")
+    skipped=$(grep -cE '^\s*[0-9]+ - .* \(Skipped\)$' "$1") || true
+    [[ -n $total ]] && echo "$((total - failed - skipped))/$skipped/$failed" || echo -
 }
 
 # One line of the table at the end, tab-separated: configuration,
@@ -180,5 +189,5 @@ bash tests/cross.sh || cross=$?
 phase_done "every machine"
 
 report_table build/matrix/summary.tsv build/cross/summary.tsv
-echo "(JSON, one line per program: build/matrix/report.jsonl, build/cross/report.jsonl)"
+echo "(JSON, one line per executable and a summary per folder: build/matrix/report.jsonl, build/cross/report.jsonl)"
 ((matrix == 0 && cross == 0))

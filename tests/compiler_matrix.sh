@@ -3,17 +3,25 @@
 # tools/build_programs.sh (warnings as errors), judges each build with
 # tests/check_build.sh, and prints a table: configuration, executables
 # built, tests, runs compared with the release build, differences, time.
-#   tests/compiler_matrix.sh [CONFIGURATION ...]
+#   tests/compiler_matrix.sh [--tests TREE] [CONFIGURATION ...]
 # A configuration is a compiler and the flags that replace the project's
 # levels, e.g. "clang++-15 -O3 -flto"; a compiler alone keeps the levels.
-# Without arguments, the configurations CI runs (below). Each build goes to
-# build/matrix/<configuration>/, its report to build/matrix/<configuration>.log,
-# and one JSON line per program and configuration to build/matrix/report.jsonl;
-# build/matrix/summary.tsv holds one line per configuration for the table of
-# tests/check.sh --all.
+# Without arguments, the configurations CI runs (below). --tests is given on
+# to check_build.sh: the built test tree that judges (default: the release
+# preset). Each build goes to build/matrix/<configuration>/, its report to
+# build/matrix/<configuration>.log and .jsonl, and check_build.sh's JSON
+# lines (one per executable, one summary), each with the configuration, to
+# build/matrix/report.jsonl; build/matrix/summary.tsv holds one line per
+# configuration for the table of tests/check.sh --all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+judge=()
+if [[ ${1:-} == --tests ]]; then
+    (($# >= 2)) || { sed -n '5p' "$0" >&2 && exit 2; }
+    judge=(--tests "$2")
+    shift 2
+fi
 configurations=("$@")
 ((${#configurations[@]} > 0)) ||
     configurations=(g++-11 clang++-16 "clang++-15 -O3 -flto" "g++-12 -Os" "g++-12 -O3 -march=native")
@@ -49,31 +57,31 @@ mkdir -p build/matrix
 : >build/matrix/report.jsonl
 : >build/matrix/summary.tsv
 rows=("$(row configuration executables "tests passed/skipped/failed" "runs compared" "runs differ" \
-    "programs failed" time)")
+    "executables failed" time)")
 status=0
 for configuration in "${configurations[@]}"; do
     read -r cxx flags <<<"$configuration"
     out=build/matrix/$(tr -c 'A-Za-z0-9+=.-' '_' <<<"$configuration" | sed 's/_$//')
     echo "=== $configuration"
     started=$SECONDS
-    rm -rf "$out"
-    fields=()
+    rm -rf "$out" "$out.jsonl"
+    fields=(- - - -)
     if bash tools/build_programs.sh --cxx "$cxx" --flags "$flags" --werror "$out"; then
-        bash tests/check_build.sh "$out" --report "$out.jsonl" | tee "$out.log" || status=1
-        sed "s|^{|{\"configuration\":\"$configuration\",|" "$out.jsonl" >>build/matrix/report.jsonl
-        # From "tests: 319 passed, 51 skipped, 0 failed; runs compared with
-        # the release build: 701, 0 differ (...)" and "14 passed, 1 failed".
-        read -ra fields < <(sed -nE -e 's|^tests: ([0-9]+) passed, ([0-9]+) skipped, ([0-9]+) failed; |\1/\2/\3 |' \
-            -e 's|runs compared with the release build: ([0-9]+), ([0-9]+) differ .*|\1 \2|p' \
-            -e 's|^[0-9]+ passed, ([0-9]+) failed$|\1|p' "$out.log" | paste -sd ' ') || true
+        bash tests/check_build.sh "$out" "${judge[@]}" --report "$out.jsonl" | tee "$out.log" || status=1
     else
         status=1
     fi
-    ((${#fields[@]} == 4)) || fields=(- - - -)
+    if [[ -s $out.jsonl ]]; then
+        /usr/bin/python3 tests/judge_builds.py tag configuration "$configuration" <"$out.jsonl" \
+            >>build/matrix/report.jsonl
+        # Tests passed/skipped/failed, runs compared, runs differ, executables failed.
+        IFS=$'\t' read -ra fields < <(/usr/bin/python3 tests/judge_builds.py summary "$out.jsonl" \
+            tests runs_compared differing_runs failed) || fields=(- - - -)
+    fi
     label=$configuration
     [[ -n $flags ]] || label+=", the project's levels"
     built=0
-    [[ ! -d $out ]] || built=$(find "$out" -type f | wc -l)
+    [[ ! -d $out ]] || built=$(find "$out" -maxdepth 1 -type f -name '*_b[0-9]' | wc -l)
     rows+=("$(row "$label" "$built" "${fields[@]}" "$((SECONDS - started)) s")")
     # configuration, executables, runs compared, runs differ, tests passed/skipped/failed, seconds
     printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$label" "$built" "${fields[1]}" "${fields[2]}" "${fields[0]}" \

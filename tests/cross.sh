@@ -1,30 +1,43 @@
 #!/usr/bin/env bash
 # Every machine Debian 12 has a cross compiler and qemu-user for: builds the
-# 51 executables with Debian's cross compiler into build/cross/<arch>/bin,
+# 51 executables with Debian's cross compiler (and for aarch64 also with
+# clang++ and Debian's cross libraries) into build/cross/<machine>/bin,
+# their manifest's labels checked (tools/build_programs.sh),
 # runs every golden dialogue under the emulator and compares every run with
 # the native release build (tests/compare_builds.sh), and on five machines
 # of different kinds also runs the randomised model tests of the release
-# test build against the folder. Prints a table at the end and writes one
-# JSON line per program and machine to the report, and one line per machine
-# to build/cross/summary.tsv (for the table of tests/check.sh --all).
-#   tests/cross.sh [--report FILE] [ARCH ...]   (default: every machine below)
+# test build against the folder. Prints a table at the end and writes to
+# the report, for each machine, one JSON line per executable and a summary
+# line as tests/check_build.sh does, each with the machine, compiler,
+# emulator and the outcome of the model tests; one line per machine goes to
+# build/cross/summary.tsv (for the table of tests/check.sh --all).
+#   tests/cross.sh [--report FILE] [--tests TREE] [ARCH ...]   (default: every machine below)
+# --tests: an already built test tree, whose bin/ is the native build
+# compared with, instead of the release preset's (build/release).
 # sh4 is tried first with a program that only returns 3, and left out, with
 # the reason, while Debian's qemu-sh4 cannot run even that.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 report=build/cross/report.jsonl
-if [[ ${1:-} == --report ]]; then
-    report=$2
+tests=""
+while [[ ${1:-} == --* ]]; do
+    (($# >= 2)) || { sed -n '12p' "$0" >&2 && exit 2; }
+    case $1 in
+    --report) report=$2 ;;
+    --tests) tests=$(cd "$2" && pwd) ;;
+    *) sed -n '12p' "$0" >&2 && exit 2 ;;
+    esac
     shift 2
-fi
+done
 
-# machine, compiler triple, emulator
+# machine, compiler triple, emulator[, compiler other than the triple's g++]
 machines=(
     "i686 i686-linux-gnu qemu-i386"
     "armel arm-linux-gnueabi qemu-arm"
     "armhf arm-linux-gnueabihf qemu-arm"
     "aarch64 aarch64-linux-gnu qemu-aarch64"
+    "aarch64-clang aarch64-linux-gnu qemu-aarch64 clang++"
     "mips mips-linux-gnu qemu-mips"
     "mipsel mipsel-linux-gnu qemu-mipsel"
     "mips64el mips64el-linux-gnuabi64 qemu-mips64el"
@@ -40,20 +53,19 @@ machines=(
 )
 # The model tests run where the machines differ most: 32-bit, 64-bit,
 # big-endian, big-endian 32-bit, and a machine that traps on unaligned access.
-modelled=" i686 aarch64 s390x mips sparc64 "
+modelled=" i686 aarch64 aarch64-clang s390x mips sparc64 "
 wanted=("$@")
 # Whether machine $1 is among those asked for.
 wanted() { ((${#wanted[@]} == 0)) || [[ " ${wanted[*]} " == *" $1 "* ]]; }
 
 source tools/ensure_packages.sh
-source tests/ctest_counts.sh
-packages=(qemu-user)
+packages=(qemu-user python3 python3-pyelftools)
 for machine in "${machines[@]}" "sh4 sh4-linux-gnu qemu-sh4"; do
     read -r arch triple _ <<<"$machine"
     wanted "$arch" || continue
     packages+=("g++-$triple")
 done
-ensure_packages cmake ninja-build g++ libgtest-dev googletest tmux "${packages[@]}"
+ensure_packages cmake ninja-build g++ clang libgtest-dev googletest tmux python3-pyelftools "${packages[@]}"
 
 # Debian 12's qemu-sh4 has ended every program with SIGSEGV, even one that
 # only returns 3: sh4 joins the machines once that program runs.
@@ -85,81 +97,85 @@ if wanted sh4; then
     fi
 fi
 
-# The native release build and its tests, once.
-cmake --preset release >/dev/null
-cmake --build --preset release >/dev/null
+# The native release build and its tests, once, unless a tree is given.
+if [[ -z $tests ]]; then
+    cmake --preset release >/dev/null
+    cmake --build --preset release >/dev/null
+    tests=$PWD/build/release
+fi
 
-mkdir -p "$(dirname "$report")"
+mkdir -p build/cross "$(dirname "$report")"
 : >"$report"
 summary=build/cross/summary.tsv
 : >"$summary"
 # One row of the table.
-row() { printf '%-9s %-28s %-14s %11s %13s %11s %17s %6s\n' "$@"; }
+row() { printf '%-13s %-36s %-14s %11s %13s %11s %17s %6s\n' "$@"; }
 
 rows=("$(row machine compiler emulator executables "runs compared" "runs differ" "model tests p/s/f" time)")
 status=0
 for machine in "${machines[@]}"; do
-    read -r arch triple emulator <<<"$machine"
+    read -r arch triple emulator cxx <<<"$machine"
     wanted "$arch" || continue
-    echo "=== $arch: $triple-g++, $emulator"
+    compiler=$triple-g++
+    [[ -z $cxx ]] || compiler="$cxx --target=$triple"
+    echo "=== $arch: $compiler, $emulator"
     started=$SECONDS
+    started_at=$(date +%s.%N)
     out=build/cross/$arch
     runner="$emulator -L /usr/$triple"
     mkdir -p "$out"
+    # Nothing of an earlier run may be judged again.
+    rm -rf "${out:?}/bin" "$out/runs.jsonl" "$out/models.xml" "$out/report.jsonl"
     built=0
-    runs=- differ=- models=- tests=-
-    : >"$out/failed"
-    if bash tools/build_programs.sh --cxx "$triple-g++" --werror "$out/bin" >"$out/build.log" 2>&1; then
-        built=$(find "$out/bin" -type f | wc -l)
-        bash tests/compare_builds.sh build/release/bin --runner "$runner" "$out/bin" >"$out/compare.log" 2>&1 || status=1
-        runs=$(sed -n "s|^$out/bin: \([0-9]*\) runs$|\1|p" "$out/compare.log")
-        differ=$(grep -c '^DIFFERENT: ' "$out/compare.log") || true
+    models="not run"
+    junit=()
+    if bash tools/build_programs.sh --cxx "${cxx:-g++}" --target "$triple" --werror "$out/bin" >"$out/build.log" 2>&1; then
+        built=$(find "$out/bin" -maxdepth 1 -type f -name '*_b[0-9]' | wc -l)
+        bash tests/compare_builds.sh --json "$out/runs.jsonl" "$tests/bin" --runner "$runner" "$out/bin" \
+            >"$out/compare.log" 2>&1 || status=1
         grep '^DIFFERENT: ' "$out/compare.log" | head -n 5 || true
         if [[ $modelled == *" $arch "* ]]; then
-            if SUITE_BIN_DIR=$PWD/$out/bin SUITE_RUNNER=$runner SUITE_OWN_BUILD=1 SUITE_CONSOLE=stdio \
-                ctest --test-dir build/release -j2 -L '^random_' >"$out/models.log" 2>&1; then
+            junit=(--junit "$PWD/$out/models.xml")
+            if SUITE_BIN_DIR=$PWD/$out/bin SUITE_RUNNER=$runner SUITE_OWN_BUILD=1 \
+                ctest --test-dir "$tests" -j2 -L '^random_' --output-junit "$PWD/$out/models.xml" \
+                >"$out/models.log" 2>&1; then
                 models=passed
             else
                 models=FAILED
                 status=1
                 grep -A3 'Failure' "$out/models.log" | head -n 20 || true
             fi
-            tests=$(ctest_counts "$out/models.log")
-            sed -nE '/^The following tests FAILED:/,$ s/^\s*[0-9]+ - (.*) \([^)]*\)$/\1/p' "$out/models.log" >"$out/failed"
         fi
     else
         cat "$out/build.log" >&2
         status=1
     fi
+    # One JSON line per executable and a summary, as check_build.sh writes
+    # them: the runs compared, the first difference, the model tests failed
+    # and skipped, the configuration from the folder's manifest.
+    extra=$(printf '{"machine":"%s","cross_compiler":"%s","emulator":"%s","model_tests":"%s"}' \
+        "$arch" "$compiler" "$emulator" "$models")
+    if ((built > 0)); then
+        /usr/bin/python3 tests/judge_builds.py report --quiet --folder "$out/bin" --reference "$tests/bin" \
+            --runner "$runner" --tests "$tests" --runs "$out/runs.jsonl" "${junit[@]}" --describe \
+            --started "$started_at" --extra "$extra" --report "$out/report.jsonl" || status=1
+    else
+        printf '{"record":"summary",%s,"verdict":"failed","problems":["the build failed: %s"]}\n' \
+            "${extra:1:-1}" "$out/build.log" >"$out/report.jsonl"
+    fi
+    cat "$out/report.jsonl" >>"$report"
+    # Runs compared, runs differ, model tests passed/skipped/failed.
+    IFS=$'\t' read -ra fields < <(/usr/bin/python3 tests/judge_builds.py \
+        summary "$out/report.jsonl" runs_compared differing_runs tests)
     seconds=$((SECONDS - started))
-    rows+=("$(row "$arch" "$triple-g++" "$emulator" "$built" "$runs" "$differ" "$tests" "$seconds s")")
+    rows+=("$(row "$arch" "$compiler" "$emulator" "$built" "${fields[0]}" "${fields[1]}" "${fields[2]}" \
+        "$seconds s")")
     # machine, executables, runs compared, runs differ, tests passed/skipped/failed, seconds
-    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$arch ($triple-g++, $emulator)" "$built" "${runs:--}" "$differ" "$tests" \
-        "$seconds" >>"$summary"
-    # One JSON line per program: its builds, the runs compared and the first
-    # difference, if any.
-    for folder in tests/golden/*/; do
-        program=$(basename "$folder")
-        builds=$(find "$out/bin" -name "${program}_b[0-9]" 2>/dev/null | wc -l)
-        first=$(grep -m1 -E "^DIFFERENT: [^ ]*/${program}_b[0-9]+ on " "$out/compare.log" 2>/dev/null) || true
-        differing=$(grep -cE "^DIFFERENT: [^ ]*/${program}_b[0-9]+ on " "$out/compare.log" 2>/dev/null) || true
-        inputs=$(($(find "$folder" -name '*.in' | wc -l) + 1))
-        # The model tests that failed for a build of the program, named after it.
-        failed_tests=$(grep -E "/${program}_b[0-9]+\$" "$out/failed" | sed 's/.*/"&"/' | paste -sd ,) || true
-        difference=null
-        if [[ -n $first ]]; then
-            build=$(sed -E 's|^DIFFERENT: [^ ]*/([^/ ]+) on .*|\1|' <<<"$first")
-            input=$(sed -E 's|^DIFFERENT: [^ ]+ on ([^,]+),.*|\1|' <<<"$first")
-            offset=$(sed -nE 's|.* at byte ([0-9]+):.*|\1|p' <<<"$first")
-            difference="{\"build\":\"$build\",\"input\":\"$input\",\"offset\":${offset:-null}}"
-        fi
-        printf '{"architecture":"%s","program":"%s","builds":%d,"runs_compared":%d,"differing_runs":%d,"first_difference":%s,"model_tests":"%s","failed_tests":[%s]}\n' \
-            "$arch" "$program" "$builds" "$((builds * inputs))" \
-            "${differing:-0}" "$difference" "$models" "$failed_tests" >>"$report"
-    done
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$arch ($compiler, $emulator)" "$built" "${fields[0]}" "${fields[1]}" \
+        "${fields[2]}" "$seconds" >>"$summary"
 done
 
 echo "=== every machine"
 printf '%s\n' "${rows[@]}" | tee build/cross/table.txt
-echo "(one JSON line per program and machine: $report)"
+echo "(one JSON line per executable and machine, and a summary per machine: $report)"
 exit "$status"

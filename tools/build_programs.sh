@@ -10,7 +10,8 @@
 # stay on; --werror makes them errors. The environment's CXXFLAGS and
 # LDFLAGS are given to the compiler too. The build tree is kept under
 # build/programs/ for the next run with the same compiler, target, flags and
-# environment; executables not built for the target's machine are refused.
+# environment; executables not built for the target's machine, or whose
+# manifest says other than what the build gave them, are refused.
 set -euo pipefail
 
 usage() {
@@ -74,6 +75,10 @@ if [[ -n $wrong ]]; then
     echo "$wrong" >&2
     exit 1
 fi
+# And every other label is what this build gave.
+/usr/bin/python3 tests/check_manifest.py "$tree/bin" --build-tree "$tree" >"$tree/labels.log" 2>&1 ||
+    { echo "build_programs.sh: the manifest's labels are not what the build gave, not copied:" >&2 &&
+        cat "$tree/labels.log" >&2 && exit 1; }
 cp -p "$tree"/bin/* "$out"/
 built=$(find "$tree/bin" -type f -name '*_b[0-9]' | wc -l)
 echo "built $built executables ($machine) with $cxx ${flags:-at their levels} into $out"

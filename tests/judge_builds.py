@@ -1,0 +1,653 @@
+#!/usr/bin/python3
+"""Judges folders of the suite's executables; Debian's python3, standard library only.
+
+    judge_builds.py compare [--json FILE] [--runner CMD] FOLDER [[--runner CMD] FOLDER ...]
+    judge_builds.py report --folder DIR --reference DIR [options]   (see report --help)
+    judge_builds.py summary REPORT KEY ...
+    judge_builds.py tag KEY VALUE <REPORT >TAGGED
+
+compare runs each program's golden inputs and its sample through every build
+of the program in the folders and compares every run with the golden output
+and status where the input has them, otherwise with the first folder's run of
+the first build (tests/compare_builds.sh is this).  report turns what ctest
+and compare left into one line per program for people and one JSON line per
+executable and a summary for tools (tests/check_build.sh, tests/cross.sh).
+summary prints fields of a report's summary line, tab-separated; tag adds a
+field to the front of every line of a report.
+"""
+
+import argparse
+import concurrent.futures
+import hashlib
+import json
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ET
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+# Longer than any run of a sound build takes under the slowest emulator; a
+# build that loops must not hold the judgement up forever.
+RUN_TIMEOUT = 300
+# Bytes shown before and from the first byte that differs.
+BEFORE, AFTER = 12, 20
+EXECUTABLE_NAME = re.compile(r"(?<![A-Za-z0-9_])([a-z][a-z0-9_]*_b[0-9]+)(?![A-Za-z0-9_])")
+
+
+# --- the suite -------------------------------------------------------------
+
+def suite_executables():
+    """(file, program, build) of every executable, in the order of the
+    suite_program(...) lines of CMakeLists.txt."""
+    found = []
+    for line in (ROOT / "CMakeLists.txt").read_text().splitlines():
+        match = re.match(r"\s*suite_program\((\w+)\s+\w+((?:\s+\w+)+)\s*\)", line)
+        if match:
+            program = match.group(1)
+            for k in range(len(match.group(2).split())):
+                found.append((f"{program}_b{k}", program, f"b{k}"))
+    if not found:
+        sys.exit(f"judge_builds.py: no suite_program(...) lines in {ROOT / 'CMakeLists.txt'}")
+    return found
+
+
+def inputs_of(program):
+    """The golden inputs of a program in name order, then its sample."""
+    return sorted((ROOT / "tests" / "golden" / program).glob("*.in")) + [ROOT / "samples" / f"{program}.in"]
+
+
+def shown_path(path):
+    """A path below the source tree relative to it, others as they are."""
+    path = Path(path)
+    try:
+        return str(path.relative_to(ROOT))
+    except ValueError:
+        return str(path)
+
+
+def problem_of(path):
+    """None for an executable file; "missing" or "not executable" otherwise."""
+    if not os.path.lexists(path):
+        return "missing"
+    if not (os.path.isfile(path) and os.access(path, os.X_OK)):
+        return "not executable"
+    return None
+
+
+# --- comparing runs --------------------------------------------------------
+
+def escaped(data):
+    """Bytes as readable text: printable ASCII as it is, everything else as
+    a C escape (\\n, \\t, \\r, \\\\, \\xNN)."""
+    text = []
+    for byte in data:
+        char = chr(byte)
+        if char == "\\":
+            text.append("\\\\")
+        elif char in "\n\t\r":
+            text.append({"\n": "\\n", "\t": "\\t", "\r": "\\r"}[char])
+        elif 32 <= byte < 127:
+            text.append(char)
+        else:
+            text.append(f"\\x{byte:02x}")
+    return "".join(text)
+
+
+def first_differing_byte(expected, actual):
+    """Offset from 0 of the first byte where two outputs differ, one that
+    ends counting as differing from the other; None when they are alike."""
+    common = min(len(expected), len(actual))
+    at = 0
+    step = 4096
+    while at < common and expected[at:at + step] == actual[at:at + step]:
+        at += step
+    at = min(at, common)
+    while at < common and expected[at] == actual[at]:
+        at += 1
+    if at == common and len(expected) == len(actual):
+        return None
+    return at
+
+
+def status_text(status):
+    return f"exit status {status}" if isinstance(status, int) else status
+
+
+def difference(expected, expected_status, actual, actual_status):
+    """How a run differs from what it is compared with, as a dict with the
+    first differing byte (counted from 1; None when only the status differs)
+    and the bytes of each side around it; None when they are alike."""
+    at = first_differing_byte(expected, actual)
+    if at is None and expected_status == actual_status:
+        return None
+    found = {"offset_from_1": None, "excerpt_from_1": None, "expected": None, "actual": None,
+             "expected_size": len(expected), "actual_size": len(actual),
+             "expected_status": expected_status, "actual_status": actual_status}
+    if at is not None:
+        start = max(0, at - BEFORE)
+        found.update(offset_from_1=at + 1, excerpt_from_1=start + 1,
+                     expected=escaped(expected[start:at + AFTER]), actual=escaped(actual[start:at + AFTER]))
+    return found
+
+
+def described(found):
+    """One difference in words, as compare prints it."""
+    parts = []
+    if found["offset_from_1"] is not None:
+        start, at = found["excerpt_from_1"], found["offset_from_1"]
+
+        def side(size, excerpt):
+            # In double quotes (the excerpt escapes everything but them), and
+            # marked where the output ends within it.
+            ends = " (end)" if at - 1 + AFTER >= size else ""
+            return '"' + excerpt.replace('"', '\\"') + '"' + ends
+
+        parts.append(f"at byte {at}" + (f" (shown from byte {start})" if start < at else "") + ": "
+                     + side(found["actual_size"], found["actual"]) + " instead of "
+                     + side(found["expected_size"], found["expected"]))
+    if found["expected_status"] != found["actual_status"]:
+        parts.append(f"{status_text(found['actual_status'])} instead of {status_text(found['expected_status'])}")
+    return "; ".join(parts)
+
+
+def run_once(command, input_path, output_path):
+    """Runs a command with the input on standard input and standard output
+    and error into one file; returns its status as a shell gives it (128 +
+    the signal that ended it), "timed out after N s" or "cannot start: ..."."""
+    with open(input_path, "rb") as stdin, open(output_path, "wb") as out:
+        try:
+            process = subprocess.Popen(command, stdin=stdin, stdout=out, stderr=subprocess.STDOUT,
+                                       start_new_session=True)
+        except OSError as error:
+            return f"cannot start: {error.strerror}"
+        try:
+            code = process.wait(timeout=RUN_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            # The runner and the program are one process group of their own.
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+            return f"timed out after {RUN_TIMEOUT} s"
+    return code if code >= 0 else 128 - code
+
+
+def compare(argv):
+    parser = argparse.ArgumentParser(prog="compare_builds.sh", usage=(
+        "compare_builds.sh [--json FILE] [--runner CMD] FOLDER [[--runner CMD] FOLDER ...]"))
+    parser.add_argument("--json", help="one JSON line per run, and per executable that could not run")
+    options, rest = parser.parse_known_args(argv)
+    folders = []  # (folder as given, runner words)
+    while rest:
+        runner = []
+        if rest[0] == "--runner":
+            if len(rest) < 3:
+                parser.error("--runner needs a command and a folder after it")
+            runner, rest = rest[1].split(), rest[2:]
+        if rest[0].startswith("--"):
+            parser.error(f"unknown option {rest[0]}")
+        folders.append((rest[0].rstrip("/") or "/", runner))
+        rest = rest[1:]
+    if not folders:
+        parser.error("no folder given")
+
+    executables = suite_executables()
+    # Every file that cannot run, with the runs it would have made.
+    unmade, usable = [], []
+    for index, (folder, runner) in enumerate(folders):
+        for file, program, build in executables:
+            path = os.path.join(folder, file)
+            problem = problem_of(path)
+            if problem:
+                unmade.append({"folder": folder, "file": file, "program": program, "build": build,
+                               "problem": problem, "runs_not_made": len(inputs_of(program))})
+            else:
+                usable.append((index, folder, runner, file, program, build, path))
+    # Every run, in the order of programs, inputs, folders and builds.
+    runs = []
+    for program in dict.fromkeys(program for _, program, _ in executables):
+        for input_path in inputs_of(program):
+            for index, folder, runner, file, owner, build, path in usable:
+                if owner == program:
+                    runs.append({"index": index, "folder": folder, "file": file, "program": program,
+                                 "build": build, "path": path, "runner": runner, "input": input_path})
+
+    with tempfile.TemporaryDirectory() as scratch:
+        def make(numbered):
+            n, run = numbered
+            output = os.path.join(scratch, f"{n}.out")
+            started = time.monotonic()
+            run["status"] = run_once(run["runner"] + [run["path"]], run["input"], output)
+            run["seconds"] = round(time.monotonic() - started, 3)
+            run["output"] = output
+
+        # Two runs at a time: the machine has two processors.
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            list(pool.map(make, enumerate(runs)))
+
+        records, lines = [], []
+        reference = {}  # input without golden output: (path, bytes, status) of its first run
+        for run in runs:
+            golden = run["input"].with_suffix(".out")
+            actual = Path(run["output"]).read_bytes()
+            if golden.exists():
+                status_file = run["input"].with_suffix(".status")
+                expected_status = int(status_file.read_text()) if status_file.exists() else 0
+                against, expected = shown_path(golden), golden.read_bytes()
+            elif run["input"] not in reference:
+                reference[run["input"]] = (run["path"], actual, run["status"])
+                against, expected, expected_status = run["path"], actual, run["status"]
+            else:
+                against, expected, expected_status = reference[run["input"]]
+            found = difference(expected, expected_status, actual, run["status"])
+            record = {key: run[key] for key in ("folder", "file", "program", "build")}
+            record.update(input=shown_path(run["input"]), against=against, status=run["status"],
+                          seconds=run["seconds"], differs=found is not None, difference=found)
+            records.append(record)
+            if found:
+                lines.append(f"DIFFERENT: {run['path']} on {shown_path(run['input'])}, against {against}: "
+                             f"{described(found)}")
+
+    for line in lines:
+        print(line, file=sys.stderr)
+    for item in unmade:
+        print(f"{item['problem'].upper()}: {os.path.join(item['folder'], item['file'])}: "
+              f"{item['runs_not_made']} runs not made", file=sys.stderr)
+    if options.json:
+        with open(options.json, "w") as out:
+            for record in records + unmade:
+                out.write(json.dumps(record) + "\n")
+    total = 0
+    for index, (folder, _) in enumerate(folders):
+        made = sum(1 for run in runs if run["index"] == index)
+        total += made
+        print(f"{folder}: {made} runs")
+        lost = [item for item in unmade if item["folder"] == folder]
+        if lost:
+            print(f"{folder}: {sum(item['runs_not_made'] for item in lost)} runs not made: "
+                  + ", ".join(f"{item['file']} {item['problem']}" for item in lost))
+    print(f"compared {total} runs over {len(folders)} build folders: {len(lines)} differences")
+    return 0 if not lines and not unmade else 1
+
+
+# --- the tests -------------------------------------------------------------
+
+def read_junit(path):
+    """(name, outcome, output, note) of every test in ctest's JUnit file:
+    outcome "passed", "skipped" or "failed"; note says why a test was
+    skipped or not run."""
+    raw = Path(path).read_bytes().decode("utf-8", errors="replace")
+    # Characters XML 1.0 cannot carry may come from a program's output.
+    raw = re.sub("[^\t\n\r\x20-\ud7ff\ue000-\ufffd\U00010000-\U0010ffff]", "\ufffd", raw)
+    tests = []
+    for case in ET.fromstring(raw).iter("testcase"):
+        output = case.findtext("system-out") or ""
+        status = case.get("status")
+        skipped = case.find("skipped")
+        failure = case.find("failure")
+        if status == "run":
+            tests.append((case.get("name"), "passed", output, None))
+        elif status == "disabled":
+            tests.append((case.get("name"), "skipped", output, "disabled in ctest"))
+        elif status == "notrun" and skipped is not None and skipped.get("message", "").startswith("SKIP_"):
+            tests.append((case.get("name"), "skipped", output, skip_reason(output)))
+        else:
+            # Failed, or not run for another reason (which ctest counts as failed).
+            note = (failure if failure is not None else skipped)
+            tests.append((case.get("name"), "failed", output, note.get("message") if note is not None else None))
+    return tests
+
+
+def skip_reason(output):
+    """What a test said when it skipped: GoogleTest prints it after the
+    line "<file>:<line>: Skipped", up to "[  SKIPPED ]"."""
+    lines = output.splitlines()
+    for n, line in enumerate(lines):
+        if line.endswith(": Skipped"):
+            reason = []
+            for line in lines[n + 1:]:
+                if line.startswith("[  SKIPPED ]") or not line.strip():
+                    break
+                reason.append(line)
+            return "\n".join(reason) or "(no reason given)"
+    # A script that says so in its own words, such as "skipped: ...".
+    said = [line for line in lines if line.lower().startswith("skipped")]
+    return said[0] if said else "(no reason given)"
+
+
+def executables_of_test(name, output, known):
+    """The executables a test is about: the one its name ends in for a
+    parameterised test, otherwise those its output names (without the
+    "ok: <executable>" lines of dialogues that passed)."""
+    last = name.rsplit("/", 1)[-1]
+    if "/" in name and last in known:
+        return [last]
+    named = []
+    for line in output.splitlines():
+        if line.startswith("ok: "):
+            continue
+        for found in EXECUTABLE_NAME.findall(line):
+            if found in known and found not in named:
+                named.append(found)
+    return named
+
+
+# --- the manifest ----------------------------------------------------------
+
+def describe(folder, logs):
+    """Runs tools/describe on the folder; says what came of it."""
+    tool = ROOT / "tools" / "describe"
+    if not tool.exists():
+        return "tools/describe is not in the tree"
+    log = Path(logs) / "describe.log" if logs else None
+    try:
+        done = subprocess.run(["/usr/bin/python3", str(tool), folder, "--quiet"], capture_output=True,
+                              text=True, errors="replace", timeout=600)
+    except subprocess.TimeoutExpired:
+        return "tools/describe did not end within 600 s"
+    if log:
+        log.write_text(done.stdout + done.stderr)
+    if done.returncode != 0:
+        last = (done.stderr.strip().splitlines() or ["(nothing on standard error)"])[-1]
+        return f"tools/describe failed with exit status {done.returncode}: {last}"
+    return "written by tools/describe"
+
+
+def sha256_of(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as file:
+        for block in iter(lambda: file.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def read_manifest(folder):
+    """The folder's manifest.jsonl by file name; {} without one."""
+    path = Path(folder) / "manifest.jsonl"
+    entries = {}
+    if path.exists():
+        for line in path.read_text(errors="replace").splitlines():
+            try:
+                entry = json.loads(line)
+            except json.JSONDecodeError:
+                continue
+            if isinstance(entry, dict) and "file" in entry:
+                entries[entry["file"]] = entry
+    return entries
+
+
+def configuration(entry, sha256):
+    """The fields of a manifest entry the report carries, and a note when
+    they are missing: no entry, or one made for other bytes than the file's."""
+    fields = {"sha256": sha256, "elf_machine": None, "compiler": None, "flags": None, "level": None,
+              "identical_to": None}
+    if entry is None:
+        return fields, "no manifest entry" if sha256 else None
+    if sha256 and entry.get("sha256") != sha256:
+        return fields, "the manifest entry is for other bytes (its sha256 differs from the file's)"
+    fields.update(sha256=entry.get("sha256"), elf_machine=(entry.get("elf") or {}).get("machine"),
+                  compiler=entry.get("compiler"), flags=entry.get("flags"), level=entry.get("level"),
+                  identical_to=entry.get("identical_to"))
+    return fields, None
+
+
+# --- the report ------------------------------------------------------------
+
+def some(names, shown=3):
+    """"a, b, c and 4 more"."""
+    listed = ", ".join(names[:shown])
+    return listed + (f" and {len(names) - shown} more" if len(names) > shown else "")
+
+
+def short_test_name(name, file):
+    """"Dialogues/Golden.EveryCase.../fib_loop_b1" as "Golden.EveryCase..." on a line about fib_loop_b1."""
+    if name.endswith("/" + file):
+        name = name[:-len(file) - 1]
+    return name.split("/", 1)[1] if "/" in name else name
+
+
+def counted(n, what):
+    return f"{n} {what}" if n == 1 else f"{n} {what}s"
+
+
+def read_runs(path, folder):
+    """What compare left, as (runs of the folder by file, records of the
+    folder's files that could not run by file, faults of the other folders)."""
+    runs, unmade, faults = {}, {}, []
+    for line in Path(path).read_text().splitlines():
+        record = json.loads(line)
+        mine = os.path.abspath(record["folder"]) == folder
+        if "problem" in record:
+            if mine:
+                unmade[record["file"]] = record
+            else:
+                faults.append(f"{record['file']} {record['problem']}")
+        elif mine:
+            runs.setdefault(record["file"], []).append(record)
+        elif record["differs"]:
+            faults.append(f"{record['file']} differs on {record['input']}")
+    return runs, unmade, faults
+
+
+def attribute_tests(tests, known):
+    """The failed test names and the skipped tests (name and reason) by
+    executable, and those that name no executable."""
+    failed, skipped = {}, {}
+    unattributed = {"failed": [], "skipped": []}
+    for name, outcome, output, note in tests:
+        if outcome == "passed":
+            continue
+        named = executables_of_test(name, output, known)
+        entry = name if outcome == "failed" else {"name": name, "reason": note}
+        for file in named:
+            (failed if outcome == "failed" else skipped).setdefault(file, []).append(entry)
+        if not named:
+            unattributed[outcome].append(entry)
+    return failed, skipped, unattributed
+
+
+def executable_line(folder, file, program, build, runs, unmade, tests, manifest):
+    """The JSON line of one executable, and whether its manifest entry held."""
+    path = os.path.join(folder, file)
+    problem = problem_of(path)
+    differing = [record for record in runs if record["differs"]]
+    first = None
+    if differing:
+        first = {"input": differing[0]["input"], "against": differing[0]["against"], **differing[0]["difference"]}
+    failed, skipped = (tests[0].get(file, []), tests[1].get(file, [])) if tests else (None, None)
+    if problem:
+        verdict = problem
+    elif differing or failed or not runs:
+        # A file with no run compared cannot have passed.
+        verdict = "failed"
+    else:
+        verdict = "passed"
+    try:
+        sha256 = sha256_of(path) if os.path.isfile(path) else None
+    except OSError:
+        sha256 = None
+    fields, note = configuration(manifest.get(file), sha256)
+    line = {"record": "executable", "folder": folder, "file": file, "program": program, "build": build,
+            "verdict": verdict, "runs_compared": len(runs), "runs_not_made": unmade.get("runs_not_made", 0),
+            "differing_runs": len(differing), "first_difference": first, "failed_tests": failed,
+            "skipped_tests": skipped, **fields, "manifest_note": note}
+    return line, file in manifest and note is None
+
+
+def program_line(program, lines):
+    """"<program> passed", or what failed for each of its executables."""
+    faults = []
+    for line in lines:
+        if line["program"] != program or line["verdict"] == "passed":
+            continue
+        what = []
+        if line["verdict"] in ("missing", "not executable"):
+            what.append(f"{line['verdict']}, {line['runs_not_made']} runs not made")
+        elif line["differing_runs"]:
+            first = line["first_difference"]
+            what.append(f"{line['differing_runs']} of {line['runs_compared']} runs differ, first on "
+                        f"{first['input']} {described(first)}")
+        elif not line["runs_compared"]:
+            what.append("no run compared")
+        if line["failed_tests"]:
+            names = [short_test_name(name, line["file"]) for name in line["failed_tests"]]
+            what.append(f"{counted(len(names), 'test')} failed: {some(names)}")
+        faults.append(f"{line['file']}: " + "; ".join(what))
+    return f"{program:<16} " + ("passed" if not faults else "FAILED: " + " | ".join(faults))
+
+
+def counts_line(summary, reference):
+    """The last line for people: executables, tests, runs, time."""
+    unusable = summary["missing"] + summary["not_executable"]
+    tests = summary["tests"]
+    return (f"executables: {summary['passed']} passed, {summary['failed']} failed"
+            + (f" ({summary['missing']} missing, {summary['not_executable']} not executable)" if unusable else "")
+            + "; tests: " + (f"{tests['passed']} passed, {tests['skipped']} skipped, {tests['failed']} failed"
+                             if tests else "none run")
+            + f"; runs compared with {shown_path(reference)}: {summary['runs_compared']}, "
+            + f"{summary['differing_runs']} differ"
+            + (f", {summary['runs_not_made']} not made" if summary["runs_not_made"] else "")
+            + (f"; {summary['seconds']} s" if summary["seconds"] is not None else ""))
+
+
+def report(argv):
+    parser = argparse.ArgumentParser(prog="judge_builds.py report")
+    parser.add_argument("--folder", required=True, help="the folder judged")
+    parser.add_argument("--reference", required=True, help="the folder compared with")
+    parser.add_argument("--runner", default="")
+    parser.add_argument("--sanitized", action="store_true")
+    parser.add_argument("--tests", help="the test tree whose tests ran")
+    parser.add_argument("--junit", help="ctest's --output-junit file; without it no tests ran")
+    parser.add_argument("--runs", required=True, help="compare's --json file")
+    parser.add_argument("--describe", action="store_true", help="run tools/describe on the folder first")
+    parser.add_argument("--report", help="the JSON lines go here")
+    parser.add_argument("--extra", default="{}", help="a JSON object of fields for every line")
+    parser.add_argument("--started", type=float, help="when the judgement began (seconds since the epoch)")
+    parser.add_argument("--logs", help="the folder of the logs, named in the output")
+    parser.add_argument("--quiet", action="store_true", help="no lines for people")
+    options = parser.parse_args(argv)
+    folder = os.path.abspath(options.folder)
+    reference = os.path.abspath(options.reference)
+    say = (lambda *args: None) if options.quiet else print
+    executables = suite_executables()
+    problems = []
+
+    runs, unmade, faults = {}, {}, []
+    if Path(options.runs).exists() and Path(options.runs).stat().st_size > 0:
+        runs, unmade, faults = read_runs(options.runs, folder)
+    else:
+        problems.append(f"compare_builds.sh left no record of runs in {options.runs}")
+    if faults and reference != folder:
+        problems.append(f"the reference {reference} is not sound: " + some(faults))
+    tests = None
+    if options.junit and not Path(options.junit).exists():
+        problems.append(f"ctest left no JUnit file {options.junit}")
+    elif options.junit:
+        tests = read_junit(options.junit)
+    failed_by, skipped_by, unattributed = attribute_tests(tests or [], {file for file, _, _ in executables})
+
+    # The manifest: written afresh where tools/describe can, otherwise as found.
+    manifest_note = describe(folder, options.logs) if options.describe else "tools/describe not asked for"
+    manifest = read_manifest(folder)
+    manifest_state = {"describe": manifest_note,
+                      "file": str(Path(folder) / "manifest.jsonl") if manifest else None,
+                      "entries": len(manifest), "entries_matching_their_files": 0}
+
+    lines = []
+    for file, program, build in executables:
+        line, described_truly = executable_line(folder, file, program, build, runs.get(file, []),
+                                                unmade.get(file, {}),
+                                                (failed_by, skipped_by) if tests is not None else None, manifest)
+        manifest_state["entries_matching_their_files"] += described_truly
+        lines.append(line)
+
+    count = {verdict: sum(1 for line in lines if line["verdict"] == verdict)
+             for verdict in ("passed", "missing", "not executable")}
+    outcomes = None
+    if tests is not None:
+        outcomes = {outcome: sum(1 for test in tests if test[1] == outcome)
+                    for outcome in ("passed", "skipped", "failed")}
+    failed = len(lines) - count["passed"]
+    summary = {"record": "summary", "folder": folder, "runner": options.runner, "sanitized": options.sanitized,
+               "reference": reference, "tests_tree": options.tests,
+               "verdict": "passed" if not failed and not unattributed["failed"] and not problems else "failed",
+               "executables": len(lines), "passed": count["passed"], "failed": failed,
+               "missing": count["missing"], "not_executable": count["not executable"],
+               "runs_compared": sum(line["runs_compared"] for line in lines),
+               "differing_runs": sum(line["differing_runs"] for line in lines),
+               "runs_not_made": sum(line["runs_not_made"] for line in lines),
+               "tests": outcomes, "tests_naming_no_executable": unattributed if tests is not None else None,
+               "manifest": manifest_state, "problems": problems,
+               "seconds": round(time.time() - options.started) if options.started else None}
+    if options.report:
+        extra = json.loads(options.extra)
+        with open(options.report, "w") as out:
+            for line in lines + [summary]:
+                out.write(json.dumps({"record": line["record"], **extra, **line}) + "\n")
+
+    # For people: one line per program, the files that could not run, what
+    # else went wrong, the counts.
+    for program in sorted({program for _, program, _ in executables}):
+        say(program_line(program, lines))
+    if unattributed["failed"]:
+        say(f"{'(no executable)':<16} FAILED: {counted(len(unattributed['failed']), 'test')} failed: "
+            + some(unattributed["failed"]))
+    for line in lines:
+        if line["verdict"] in ("missing", "not executable"):
+            say(f"{line['file']}: {line['verdict']}")
+    for problem in problems:
+        say(f"problem: {problem}")
+    if options.describe and manifest_note != "written by tools/describe":
+        say(f"manifest: {manifest_note}; "
+            + (f"{manifest_state['entries_matching_their_files']} of {len(lines)} executables described by "
+               f"the {manifest_state['file']} found" if manifest else "the report goes without its fields"))
+    if options.logs:
+        say(f"(logs: {options.logs}" + (f", report: {options.report})" if options.report else ")"))
+    say(counts_line(summary, reference))
+    return 0 if summary["verdict"] == "passed" else 1
+
+
+# --- reading reports -------------------------------------------------------
+
+def summary_fields(argv):
+    """summary REPORT KEY ...: the keys' values in the report's summary line,
+    tab-separated; tests as passed/skipped/failed, nothing known as "-"."""
+    if len(argv) < 2:
+        sys.exit("usage: judge_builds.py summary REPORT KEY ...")
+    summary = None
+    for line in Path(argv[0]).read_text().splitlines():
+        record = json.loads(line)
+        if record.get("record") == "summary":
+            summary = record
+    values = []
+    for key in argv[1:]:
+        value = (summary or {}).get(key)
+        if key == "tests" and value:
+            value = f"{value['passed']}/{value['skipped']}/{value['failed']}"
+        values.append("-" if value is None else str(value))
+    print("\t".join(values))
+    return 0 if summary else 1
+
+
+def tag(argv):
+    """tag KEY VALUE: every JSON line of standard input with the field in front."""
+    if len(argv) != 2:
+        sys.exit("usage: judge_builds.py tag KEY VALUE <REPORT >TAGGED")
+    for line in sys.stdin:
+        if line.strip():
+            print(json.dumps({argv[0]: argv[1], **json.loads(line)}))
+    return 0
+
+
+def main():
+    commands = {"compare": compare, "report": report, "summary": summary_fields, "tag": tag}
+    if len(sys.argv) < 2 or sys.argv[1] not in commands:
+        sys.exit(__doc__.split("\n\n")[1])
+    return commands[sys.argv[1]](sys.argv[2:])
+
+
+if __name__ == "__main__":
+    sys.exit(main())
