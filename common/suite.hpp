@@ -75,18 +75,20 @@ namespace suite {
 // goes back to it for the next reader, as the C library does at exit;
 // except where the output went into that same file ("program <> file
 // >&0"): the offset the C library would move back lies behind the output.
+// Whether input is left unread and output was written, the C library's
+// streams tell by their buffers; only then are the two files compared.
 [[gnu::destructor]] static void check_standard_streams() {
-    const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-    const bool read = !std::ferror(stdin);
+    const bool written = std::fflush(stdout) == 0 && !ferror_unlocked(stdout);
+    const bool read = !ferror_unlocked(stdin);
     struct stat input {};
     struct stat output {};
-    if (__fbufsize(stdout) != 0 && ::fstat(STDIN_FILENO, &input) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 &&
-        S_ISREG(input.st_mode) && input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
+    if (stdin->_IO_read_ptr != stdin->_IO_read_end && stdout->_IO_buf_base != nullptr &&
+        ::fstat(STDIN_FILENO, &input) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(input.st_mode) &&
+        input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
         __fpurge(stdin);
     }
     if (written && read) return;
-    std::fputs(written ? "error: reading standard input failed\n" : "error: writing to standard output failed\n",
-               stderr);
+    dprintf(STDERR_FILENO, "error: %s\n", written ? "reading standard input failed" : "writing to standard output failed");
     std::fflush(stdin);
     ::_exit(255);
 }
