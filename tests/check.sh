@@ -135,7 +135,7 @@ check_install() {
     listing=$(cd "$prefix" && find . -type f | sort)
     (cd build/release && cpack -G TGZ >/dev/null)
     expected=$(cd build/release/bin && { ls ./*_b[0-9] ./*_b[0-9].debug | sed 's|^\./|./bin/|'
-        echo ./share/doc/console_suite/README.md ./share/doc/console_suite/manifest.jsonl; } | sort)
+        printf '%s\n' ./share/doc/console_suite/README.md ./share/doc/console_suite/manifest.jsonl; } | sort)
     rm -rf "$prefix"
     if [[ $listing != "$expected" ]]; then
         echo "cmake --install did not install exactly the programs, their debug files, the manifest and the README:"
