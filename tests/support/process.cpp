@@ -203,11 +203,11 @@ InputEnds make_input(std::string_view input, const RunOptions& options) {
     return ends;
 }
 
-// AddressSanitizer's allocator notes each block it refuses on standard
-// error, as a refusal of malloc's own writes nothing: the note is not the
+// A sanitizer's allocator notes each block it refuses on standard error,
+// where the C library's malloc writes nothing: the note is not the
 // program's.
 std::string without_allocator_notes(const std::string& err) {
-    static const std::regex note(R"(==[0-9]+==WARNING: AddressSanitizer failed to allocate 0x[0-9a-f]+ bytes\n)");
+    static const std::regex note(R"(==[0-9]+==WARNING: [A-Za-z]+Sanitizer failed to allocate 0x[0-9a-f]+ bytes\n)");
     return std::regex_replace(err, note, "");
 }
 
@@ -269,7 +269,7 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     record_status(status, outcome);
-    if (sanitized_build()) outcome.err = without_allocator_notes(outcome.err);
+    outcome.err = without_allocator_notes(outcome.err);
     if (input_ends.file < 0) {
         if (input_ends.kept >= 0) ::close(input_ends.kept);
         return outcome;
