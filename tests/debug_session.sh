@@ -43,6 +43,19 @@ session() {
 }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# The session steps through an unoptimised b0: builds made with other flags
+# than their levels (tools/build_programs.sh --flags) do not have one.
+/usr/bin/python3 tools/describe "$bin" --quiet --output "$scratch/manifest.jsonl"
+level=$(/usr/bin/python3 -c 'import json, sys
+print(next((e["level"] for e in map(json.loads, open(sys.argv[1])) if e["file"] == "selection_sort_b0"), ""))' \
+    "$scratch/manifest.jsonl")
+if [[ -z $level ]]; then
+    echo "selection_sort_b0 is missing in $bin" >&2
+    exit 1
+elif [[ $level != O0 ]]; then
+    echo "skipped: selection_sort_b0 is built at -$level, not unoptimised"
+    exit 0
+fi
 
 session selection_sort_b0 "3 3 1 2" 'break sort_selection' 'run' 'info args' 'next' 'next' 'next' 'next' 'info locals' \
     'list' -- \
