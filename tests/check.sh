@@ -113,7 +113,7 @@ preset_row() {
 # The table: every preset run, then the matrix and the machines from the
 # summaries their scripts leave.
 report_table() {
-    local row_format='%-58s %11s %13s %11s %17s %6s\n'
+    local row_format='%-66s %11s %13s %11s %17s %6s\n'
     echo "=== every configuration and machine"
     # shellcheck disable=SC2059 # the format is one string
     printf "$row_format" configuration executables "runs compared" "runs differ" "tests p/s/f" time
