@@ -7,8 +7,12 @@
 #include <stdio_ext.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
+#ifdef SYS_kcmp
+#include <linux/kcmp.h>
+#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -72,19 +76,40 @@ namespace suite {
 // descriptor), or input that could not be read (EIO, EAGAIN on an input
 // left non-blocking: not its end), ends the run with status 255 and one
 // line on standard error instead of a success.  Unread input of a file
-// goes back to it for the next reader, as the C library does at exit;
-// except where the output went into that same file ("program <> file
-// >&0"): the offset the C library would move back lies behind the output.
-// Whether input is left unread and output was written, the C library's
-// streams tell by their buffers; only then are the two files compared.
+// goes back to it for the next reader, as the C library does at exit, also
+// where the output goes into the same file opened a second time ("< file
+// >> file", "< file 1<> file"), which has an offset of its own.  Not where
+// standard input and output are one open file, one offset ("program <>
+// file >&0"): the offset the C library would move back lies behind the
+// output.  Whether input is left unread and output was written, the C
+// library's streams tell by their buffers; only then are the files
+// compared, and only for the same file is the kernel asked whether the two
+// descriptors share one open file.  Where it refuses to tell (a filter of
+// system calls, an emulator without the call), moving the input's offset
+// shows whether the output's moves with it; where even that fails, the
+// output is kept.
 [[gnu::destructor]] static void check_standard_streams() {
     const bool written = std::fflush(stdout) == 0 && !ferror_unlocked(stdout);
     const bool read = !ferror_unlocked(stdin);
+    const auto one_open_file = [] {
+#ifdef SYS_kcmp
+        const long order = ::syscall(SYS_kcmp, ::getpid(), ::getpid(), KCMP_FILE, STDIN_FILENO, STDOUT_FILENO);
+        if (order >= 0) return order == 0;
+#endif
+        const off_t input_at = ::lseek(STDIN_FILENO, 0, SEEK_CUR);
+        const off_t output_at = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
+        if (input_at < 0 || output_at < 0) return true;
+        if (input_at != output_at) return false;
+        if (::lseek(STDIN_FILENO, input_at + 1, SEEK_SET) != input_at + 1) return true;
+        const bool moved = ::lseek(STDOUT_FILENO, 0, SEEK_CUR) == input_at + 1;
+        ::lseek(STDIN_FILENO, input_at, SEEK_SET);
+        return moved;
+    };
     struct stat input {};
     struct stat output {};
     if (stdin->_IO_read_ptr != stdin->_IO_read_end && stdout->_IO_buf_base != nullptr &&
         ::fstat(STDIN_FILENO, &input) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(input.st_mode) &&
-        input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
+        input.st_dev == output.st_dev && input.st_ino == output.st_ino && one_open_file()) {
         __fpurge(stdin);
     }
     if (written && read) return;
