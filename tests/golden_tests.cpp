@@ -1,8 +1,9 @@
 // Golden dialogues: for every program, files under golden/<program>/ hold
 // an input (<case>.in), the exact bytes expected on standard output
-// (<case>.out) and, when it is not 0, the exit status (<case>.status).
-// Every case runs against every build of its program; a program without
-// cases fails.
+// (<case>.out) and, when it is not 0, the exit status (<case>.status); the
+// program's sample, samples/<program>.in, is one more case with its own
+// .out beside it.  Every case runs against every build of its program; a
+// program without cases fails.
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,10 @@ class Golden : public testing::TestWithParam<std::string> {};
 
 TEST_P(Golden, EveryCaseMatchesByteForByte) {
     const std::string& executable = GetParam();
-    const std::vector<fs::path> inputs = golden_inputs(support::program_of(executable));
+    const std::string program = support::program_of(executable);
+    std::vector<fs::path> inputs = golden_inputs(program);
     ASSERT_FALSE(inputs.empty());
+    inputs.push_back(fs::path(suite_programs::samples_dir) / (program + ".in"));
     for (const fs::path& input : inputs) {
         SCOPED_TRACE(executable + " < " + input.string());
         fs::path expected_out = input;
