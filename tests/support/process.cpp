@@ -1,16 +1,22 @@
 #include "process.hpp"
 
 #include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -112,7 +118,9 @@ private:
     switch (options.output) {
         case OutputTarget::pipe:
         case OutputTarget::pipe_read_once:
-        case OutputTarget::message_socket: ::dup2(output, STDOUT_FILENO); break;
+        case OutputTarget::message_socket:
+        case OutputTarget::input_file_appended:
+        case OutputTarget::input_file_overwritten: ::dup2(output, STDOUT_FILENO); break;
         case OutputTarget::input_file: ::dup2(input, STDOUT_FILENO); break;
         case OutputTarget::dev_full: {
             const int full = ::open("/dev/full", O_WRONLY);
@@ -130,9 +138,17 @@ private:
         }
     }
     ::dup2(error, STDERR_FILENO);
+    if (options.input == InputSource::read_only_descriptor_3) {
+        if (input == 3) {
+            ::fcntl(input, F_SETFD, 0);
+        } else {
+            ::dup2(input, 3);
+        }
+    }
     ::signal(SIGPIPE, SIG_DFL);
     set_limit(RLIMIT_AS, options.address_space_limit);
     set_limit(RLIMIT_STACK, options.stack_limit);
+    if (options.refuse_kcmp && !refuse_kcmp()) ::_exit(126);
     command.exec();
 }
 
@@ -151,6 +167,13 @@ struct InputEnds {
     int file = -1;
 };
 
+// The file behind `fd` opened anew, an open file with an offset of its own.
+int reopen(int fd, int flags) {
+    const int opened = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), flags | O_CLOEXEC);
+    check(opened >= 0, "open");
+    return opened;
+}
+
 InputEnds make_input(std::string_view input, const RunOptions& options) {
     InputEnds ends;
     const int file = ::memfd_create("stdin", MFD_CLOEXEC);
@@ -160,9 +183,13 @@ InputEnds make_input(std::string_view input, const RunOptions& options) {
     switch (options.input) {
         case InputSource::file: return {file, file, file};
         case InputSource::write_only_file: {
-            const int write_only = ::open(("/proc/self/fd/" + std::to_string(file)).c_str(), O_WRONLY | O_CLOEXEC);
-            check(write_only >= 0, "open");
+            const int write_only = reopen(file, O_WRONLY);
             return {write_only, write_only, file};
+        }
+        case InputSource::read_only_file:
+        case InputSource::read_only_descriptor_3: {
+            const int read_only = reopen(file, O_RDONLY);
+            return {read_only, read_only, file};
         }
         case InputSource::nonblocking_pipe: {
             int pipe_fds[2];
@@ -211,12 +238,10 @@ std::string without_allocator_notes(const std::string& err) {
     return std::regex_replace(err, note, "");
 }
 
-}  // namespace
-
-Outcome run_program(const std::string& path, std::string_view input, const RunOptions& options) {
-    ::signal(SIGPIPE, SIG_IGN);
-    const InputEnds input_ends = make_input(input, options);
-
+// One run of `command` with `input` as its standard input and, where it is
+// not -1, `output` as its standard output; what it writes is added to
+// `outcome`, whose status becomes the run's.
+void run_once(const Command& command, int input, int output, const RunOptions& options, Outcome& outcome) {
     int out_pipe[2];
     int err_pipe[2];
     check(::pipe2(err_pipe, O_CLOEXEC) == 0, "pipe2");
@@ -228,15 +253,12 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
         check(::pipe2(out_pipe, O_CLOEXEC) == 0, "pipe2");
     }
 
-    const Command command(path, options);
     const pid_t pid = ::fork();
     check(pid >= 0, "fork");
-    if (pid == 0) exec_child(command, input_ends.program, out_pipe[1], err_pipe[1], options);
-    if (input_ends.program != input_ends.kept) ::close(input_ends.program);
+    if (pid == 0) exec_child(command, input, output >= 0 ? output : out_pipe[1], err_pipe[1], options);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
 
-    Outcome outcome;
     const auto deadline = Clock::now() + options.timeout;
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&outcome.out, &outcome.err};
@@ -268,7 +290,28 @@ Outcome run_program(const std::string& path, std::string_view input, const RunOp
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    outcome.exit_code = -1;
+    outcome.signal = 0;
     record_status(status, outcome);
+}
+
+}  // namespace
+
+Outcome run_program(const std::string& path, std::string_view input, const RunOptions& options) {
+    ::signal(SIGPIPE, SIG_IGN);
+    const InputEnds input_ends = make_input(input, options);
+    // The input file opened a second time, for the output.
+    int output = -1;
+    if (options.output == OutputTarget::input_file_appended) output = reopen(input_ends.file, O_WRONLY | O_APPEND);
+    if (options.output == OutputTarget::input_file_overwritten) output = reopen(input_ends.file, O_RDWR);
+
+    const Command command(path, options);
+    Outcome outcome;
+    for (int run = 0; run < options.runs && !outcome.timed_out; ++run) {
+        run_once(command, input_ends.program, output, options, outcome);
+    }
+    if (input_ends.program != input_ends.kept) ::close(input_ends.program);
+    if (output >= 0) ::close(output);
     outcome.err = without_allocator_notes(outcome.err);
     if (input_ends.file < 0) {
         if (input_ends.kept >= 0) ::close(input_ends.kept);
@@ -412,6 +455,29 @@ bool own_build() {
 }
 
 bool emulated() { return !runner().empty(); }
+
+bool refuse_kcmp() {
+#if defined(__x86_64__) && defined(SYS_kcmp)
+    // kcmp of this machine's programs, and of i386 programs run here, whose
+    // number for it is 349; every other call passes.
+    constexpr std::uint32_t i386_kcmp = 349;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, 2),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_kcmp, 3, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_I386, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, i386_kcmp, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+#else
+    return false;
+#endif
+}
 
 unsigned address_bits(std::string_view executable) {
     const std::string path = executable_path(executable);

@@ -31,6 +31,12 @@ enum class OutputTarget {
     // The input file itself, one open file for reading and writing, as with
     // "program <> file >&0"; what it holds afterwards is Outcome::input_file.
     input_file,
+    // The input file opened a second time, an open file with an offset of
+    // its own: for appending, as with "program < file >> file", or for
+    // reading and writing from its start, as with "program < file 1<>
+    // file", where the output is laid over the input from byte 0.
+    input_file_appended,
+    input_file_overwritten,
 };
 
 // Where standard input comes from.
@@ -39,6 +45,12 @@ enum class InputSource {
     // The file opened for writing only, as standard output too, as with
     // "program > file 0>&1": reading it fails (EBADF).
     write_only_file,
+    // The file opened for reading only, as with "program < file".
+    read_only_file,
+    // The file opened once for reading only and read by the program as its
+    // standard input and its descriptor 3, as with "exec 3< file; program
+    // <&3": the descriptor stays open here, for the next reader.
+    read_only_descriptor_3,
     // A pipe whose writer has sent the input and stays, the reading end
     // non-blocking: the program's reads fail with EAGAIN once it is empty.
     nonblocking_pipe,
@@ -64,6 +76,13 @@ struct RunOptions {
     // Written to the input file through its shared offset once the program
     // has ended, as by the next command of "{ program; echo NEXT; } > file".
     std::string written_after;
+    // The program runs this many times in turn on the same descriptors, as
+    // "program <&3 >> file; program <&3 >> file"; Outcome::out and err are
+    // what all the runs wrote, the status is the last run's.
+    int runs = 1;
+    // kcmp(2) fails with EPERM for the program, as under a filter of system
+    // calls that refuses it; the filter is installed between fork and exec.
+    bool refuse_kcmp = false;
     std::chrono::seconds timeout{120};
 };
 
@@ -132,6 +151,10 @@ bool own_build();
 // True when the executables run behind a runner, an emulator for another
 // machine: resource limits then bind the emulator as well as the program.
 bool emulated();
+// Installs in this process, for good, the filter of system calls that
+// makes kcmp(2) fail with EPERM; false where this machine has no such
+// filter. Only async-signal-safe calls: a child may call it before exec.
+bool refuse_kcmp();
 // 32 or 64: the width of addresses of the machine an executable is built
 // for, from the class byte of its ELF header.
 unsigned address_bits(std::string_view executable);
