@@ -4,9 +4,14 @@
 // beyond the C library.
 
 #include <gtest/gtest.h>
+#include <linux/kcmp.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -227,25 +232,135 @@ std::vector<Leftover> leftovers() {
     };
 }
 
-// With output into the same open file, as "program <> file >&0", the
-// output lands behind the input the C library has read ahead (here all of
-// it), and the offset stays behind the output: giving unread input back
-// would move it over the output.  A program that printed nothing gives its
-// unread input back as from any file.
+// What the C library alone leaves in a file that is both standard input
+// and output, and what the next reader of the input's open file finds. One
+// open file, as "program <> file >&0": the output lands behind the input
+// read ahead (all of it, for the inputs here), and the offset stays behind
+// the output, for giving unread input back would move it over the output;
+// a program that printed nothing gives its unread input back. The same
+// file opened a second time for the output: the output goes where that
+// open file puts it, at the end or laid over the input from byte 0, and the
+// next reader reads on just past the characters consumed.
+struct Left {
+    std::string file, next;
+};
+
+Left left_by_the_c_library(support::OutputTarget output, const std::string& input, const std::string& unread,
+                           const std::string& out) {
+    if (output == support::OutputTarget::input_file) return {input + out, out.empty() ? unread : ""};
+    std::string file = input + out;
+    if (output == support::OutputTarget::input_file_overwritten) {
+        file = out.size() >= input.size() ? out : out + input.substr(out.size());
+    }
+    const std::size_t consumed = input.size() - unread.size();
+    return {file, consumed < file.size() ? file.substr(consumed) : ""};
+}
+
+struct Shape {
+    std::string shown;
+    support::InputSource input;
+    support::OutputTarget output;
+};
+
+const Shape one_open_file{"program <> f >&0", support::InputSource::file, support::OutputTarget::input_file};
+const Shape appended_on_descriptor_3{"exec 3< f; program <&3 >> f", support::InputSource::read_only_descriptor_3,
+                                     support::OutputTarget::input_file_appended};
+const Shape appended{"program < f >> f", support::InputSource::read_only_file,
+                     support::OutputTarget::input_file_appended};
+const Shape overwritten{"program < f 1<> f", support::InputSource::read_only_file,
+                        support::OutputTarget::input_file_overwritten};
+
+// Runs `path` on `input` in the shape and checks the file and what the next
+// reader finds against `alone`, the run on the file by itself.
+void expect_as_the_c_library(const std::string& path, const std::string& input, const Shape& shape,
+                             const support::Outcome& alone, const std::string& shown, bool refuse_kcmp = false) {
+    support::RunOptions options;
+    options.input = shape.input;
+    options.output = shape.output;
+    options.refuse_kcmp = refuse_kcmp;
+    const support::Outcome run = support::run_program(path, input, options);
+    const std::string where = shown + ", " + shape.shown + (refuse_kcmp ? ", kcmp refused" : "");
+    const Left left = left_by_the_c_library(shape.output, input, alone.unread_input, alone.out);
+    EXPECT_EQ(run.signal, 0) << where;
+    EXPECT_EQ(run.exit_code, alone.exit_code) << where;
+    EXPECT_EQ(run.err, alone.err) << where;
+    EXPECT_TRUE(run.input_file == left.file) << where << " left:\n" << run.input_file.substr(0, 300);
+    EXPECT_TRUE(run.unread_input == left.next) << where << " next reader got:\n" << run.unread_input.substr(0, 300);
+}
+
 TEST(EveryProgramOnAFile, LeavesWhatItDidNotReadForTheNextReader) {
-    support::RunOptions same_file;
-    same_file.output = support::OutputTarget::input_file;
     for (const Leftover& row : leftovers()) {
         for (const std::string& executable : support::builds_of(row.program)) {
             const std::string path = support::executable_path(executable);
             const std::string shown = executable + " < \"" + row.input.substr(0, 40) + "\"";
-            const support::Outcome outcome = support::run_program(path, row.input);
-            EXPECT_EQ(outcome.signal, 0) << shown;
-            EXPECT_EQ(outcome.unread_input, row.unread) << shown;
-            const support::Outcome shared = support::run_program(path, row.input, same_file);
-            EXPECT_EQ(shared.exit_code, outcome.exit_code) << shown << " >&0";
-            EXPECT_TRUE(shared.input_file == row.input + outcome.out) << shown << " >&0 left:\n" << shared.input_file;
-            EXPECT_EQ(shared.unread_input, outcome.out.empty() ? row.unread : "") << shown << " >&0";
+            const support::Outcome alone = support::run_program(path, row.input);
+            EXPECT_EQ(alone.signal, 0) << shown;
+            ASSERT_EQ(alone.unread_input, row.unread) << shown;
+            for (const Shape& shape : {one_open_file, appended_on_descriptor_3, appended, overwritten}) {
+                expect_as_the_c_library(path, row.input, shape, alone, shown);
+            }
+        }
+    }
+}
+
+// kcmp as a program makes it, with the filter of system calls that refuses
+// it: 0 where the call failed with EPERM, 1 where it did not, 2 where this
+// machine has no such filter.
+int kcmp_under_the_filter() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (!support::refuse_kcmp()) ::_exit(2);
+        const long order = ::syscall(SYS_kcmp, ::getpid(), ::getpid(), KCMP_FILE, 0, 0);
+        ::_exit(order == -1 && errno == EPERM ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Where the kernel will not say whether two descriptors are one open file
+// (a filter of system calls refuses kcmp; an emulator may lack it), the
+// program decides it as the kernel would have: one open file keeps its
+// output whole, the same file opened twice gives its input back, also
+// where both offsets stand at the same byte (an output as long as the
+// input, laid over it); and programs in turn on one descriptor each read on
+// where the one before stopped.
+TEST(EveryProgramOnAFile, DecidesAsTheKernelWhereItRefusesToCompareOpenFiles) {
+    const int filtered = kcmp_under_the_filter();
+    if (filtered == 2) GTEST_SKIP() << "no filter of system calls for this machine";
+    ASSERT_EQ(filtered, 0) << "kcmp was not refused under the filter";
+    struct Row {
+        std::string input;
+        Shape shape;
+    };
+    const std::vector<Row> rows = {
+        {"5 7 9\n", one_open_file},
+        {"10\n11\n", appended},
+        {"10" + std::string(46, ' ') + "\n", overwritten},
+    };
+    for (const std::string& executable : support::builds_of("fib_loop")) {
+        const std::string path = support::executable_path(executable);
+        for (const Row& row : rows) {
+            const std::string shown = executable + " < \"" + row.input.substr(0, 8) + "\"";
+            const support::Outcome alone = support::run_program(path, row.input);
+            if (row.shape.output == support::OutputTarget::input_file_overwritten) {
+                ASSERT_EQ(alone.out.size(), row.input.size()) << shown;
+            }
+            for (const bool refused : {false, true}) expect_as_the_c_library(path, row.input, row.shape, alone, shown, refused);
+        }
+        support::RunOptions in_turn;
+        in_turn.input = appended_on_descriptor_3.input;
+        in_turn.output = appended_on_descriptor_3.output;
+        in_turn.runs = 2;
+        const std::string answers =
+            support::run_program(path, "10\n").out + support::run_program(path, "11\n").out;
+        for (const bool refused : {false, true}) {
+            in_turn.refuse_kcmp = refused;
+            const support::Outcome outcome = support::run_program(path, "10\n11\n", in_turn);
+            const std::string shown = executable + " <&3 >> f twice" + (refused ? ", kcmp refused" : "");
+            EXPECT_EQ(outcome.exit_code, 0) << shown;
+            EXPECT_EQ(outcome.input_file, "10\n11\n" + answers) << shown;
+            EXPECT_EQ(outcome.unread_input, "\n" + answers) << shown;
         }
     }
 }
