@@ -17,4 +17,4 @@
 # one JSON line per run (and per file that could not run) for tools. The
 # exit status is 0 only when nothing differs and every file ran.
 set -euo pipefail
-exec /usr/bin/python3 "$(dirname "$0")/judge_builds.py" compare "$@"
+exec /usr/bin/python3 "$(dirname "$0")/../tools/judge" compare "$@"

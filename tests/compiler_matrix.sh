@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Builds all of the suite's executables in several configurations with
 # tools/build_programs.sh (warnings as errors), judges each build with
-# tests/check_build.sh, and prints a table: configuration, executables
+# tools/judge, and prints a table: configuration, executables
 # built, tests, runs compared with the release build, differences, time.
 #   tests/compiler_matrix.sh [--tests TREE] [CONFIGURATION ...]
 # A configuration is a compiler and the flags that replace the project's
 # levels, e.g. "clang++-15 -O3 -flto"; a compiler alone keeps the levels.
 # Without arguments, the configurations CI runs (below). --tests is given on
-# to check_build.sh: the built test tree that judges (default: the release
+# to tools/judge: the built test tree that judges (default: the release
 # preset). Each build goes to build/matrix/<configuration>/, its report to
-# build/matrix/<configuration>.log and .jsonl, and check_build.sh's JSON
+# build/matrix/<configuration>.log and .jsonl, and tools/judge's JSON
 # lines (one per executable, one summary), each with the configuration, to
 # build/matrix/report.jsonl; build/matrix/summary.tsv holds one line per
 # configuration for the table of tests/check.sh --all.
@@ -67,15 +67,15 @@ for configuration in "${configurations[@]}"; do
     rm -rf "$out" "$out.jsonl"
     fields=(- - - -)
     if bash tools/build_programs.sh --cxx "$cxx" --flags "$flags" --werror "$out"; then
-        bash tests/check_build.sh "$out" "${judge[@]}" --report "$out.jsonl" | tee "$out.log" || status=1
+        /usr/bin/python3 tools/judge "$out" "${judge[@]}" --report "$out.jsonl" | tee "$out.log" || status=1
     else
         status=1
     fi
     if [[ -s $out.jsonl ]]; then
-        /usr/bin/python3 tests/judge_builds.py tag configuration "$configuration" <"$out.jsonl" \
+        /usr/bin/python3 tools/judge tag configuration "$configuration" <"$out.jsonl" \
             >>build/matrix/report.jsonl
         # Tests passed/skipped/failed, runs compared, runs differ, executables failed.
-        IFS=$'\t' read -ra fields < <(/usr/bin/python3 tests/judge_builds.py summary "$out.jsonl" \
+        IFS=$'\t' read -ra fields < <(/usr/bin/python3 tools/judge summary "$out.jsonl" \
             tests runs_compared differing_runs failed) || fields=(- - - -)
     fi
     label=$configuration

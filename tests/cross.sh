@@ -8,7 +8,7 @@
 # of different kinds also runs the randomised model tests of the release
 # test build against the folder. Prints a table at the end and writes to
 # the report, for each machine, one JSON line per executable and a summary
-# line as tests/check_build.sh does, each with the machine, compiler,
+# line as tools/judge does, each with the machine, compiler,
 # emulator and the outcome of the model tests; one line per machine goes to
 # build/cross/summary.tsv (for the table of tests/check.sh --all).
 #   tests/cross.sh [--report FILE] [--tests TREE] [ARCH ...]   (default: every machine below)
@@ -150,13 +150,13 @@ for machine in "${machines[@]}"; do
         cat "$out/build.log" >&2
         status=1
     fi
-    # One JSON line per executable and a summary, as check_build.sh writes
+    # One JSON line per executable and a summary, as tools/judge writes
     # them: the runs compared, the first difference, the model tests failed
     # and skipped, the configuration from the folder's manifest.
     extra=$(printf '{"machine":"%s","cross_compiler":"%s","emulator":"%s","model_tests":"%s"}' \
         "$arch" "$compiler" "$emulator" "$models")
     if ((built > 0)); then
-        /usr/bin/python3 tests/judge_builds.py report --quiet --folder "$out/bin" --reference "$tests/bin" \
+        /usr/bin/python3 tools/judge report --quiet --folder "$out/bin" --reference "$tests/bin" \
             --runner "$runner" --tests "$tests" --runs "$out/runs.jsonl" "${junit[@]}" --describe \
             --started "$started_at" --extra "$extra" --report "$out/report.jsonl" || status=1
     else
@@ -165,7 +165,7 @@ for machine in "${machines[@]}"; do
     fi
     cat "$out/report.jsonl" >>"$report"
     # Runs compared, runs differ, model tests passed/skipped/failed.
-    IFS=$'\t' read -ra fields < <(/usr/bin/python3 tests/judge_builds.py \
+    IFS=$'\t' read -ra fields < <(/usr/bin/python3 tools/judge \
         summary "$out/report.jsonl" runs_compared differing_runs tests)
     seconds=$((SECONDS - started))
     rows+=("$(row "$arch" "$compiler" "$emulator" "$built" "${fields[0]}" "${fields[1]}" "${fields[2]}" \

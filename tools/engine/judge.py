@@ -1,20 +1,12 @@
-#!/usr/bin/python3
-"""Judges folders of the suite's executables; Debian's python3, standard library only.
+"""The judge of folders of the suite's executables: every build of a
+program must give, for every golden dialogue and sample of the program, the
+golden bytes and exit status.
 
-    judge_builds.py compare [--json FILE] [--runner CMD] FOLDER [[--runner CMD] FOLDER ...]
-    judge_builds.py report --folder DIR --reference DIR [options]   (see report --help)
-    judge_builds.py summary REPORT KEY ...
-    judge_builds.py tag KEY VALUE <REPORT >TAGGED
-
-compare runs each program's golden inputs and its sample through every build
-of the program in the folders and compares every run with the golden output
-and status where the input has them, otherwise with the first folder's run of
-the first build (tests/compare_builds.sh is this).  report turns what ctest
-and compare left into one line per program for people and one JSON line per
-executable and a summary for tools (tests/check_build.sh, tests/cross.sh).
-summary prints fields of a report's summary line, tab-separated; tag adds a
-field to the front of every line of a report.
-"""
+quick() makes those runs alone (tools/judge --quick, the corpus); compare()
+also compares the runs of several folders with each other (tools/judge
+compare, tests/compare_builds.sh); report() turns what ctest and compare left
+into one line per program for people and one JSON line per executable and
+a summary for tools (tools/judge DIR, tests/cross.sh)."""
 
 import argparse
 import concurrent.futures
@@ -30,7 +22,8 @@ import time
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
+from .programs import ROOT, parse_executable, programs
+
 # Longer than any run of a sound build takes under the slowest emulator; a
 # build that loops must not hold the judgement up forever.
 RUN_TIMEOUT = 300
@@ -44,16 +37,7 @@ EXECUTABLE_NAME = re.compile(r"(?<![A-Za-z0-9_])([a-z][a-z0-9_]*_b[0-9]+)(?![A-Z
 def suite_executables():
     """(file, program, build) of every executable, in the order of the
     suite_program(...) lines of CMakeLists.txt."""
-    found = []
-    for line in (ROOT / "CMakeLists.txt").read_text().splitlines():
-        match = re.match(r"\s*suite_program\((\w+)\s+\w+((?:\s+\w+)+)\s*\)", line)
-        if match:
-            program = match.group(1)
-            for k in range(len(match.group(2).split())):
-                found.append((f"{program}_b{k}", program, f"b{k}"))
-    if not found:
-        sys.exit(f"judge_builds.py: no suite_program(...) lines in {ROOT / 'CMakeLists.txt'}")
-    return found
+    return [(file, program.name, build) for program in programs() for file, build, _ in program.builds]
 
 
 def inputs_of(program):
@@ -271,6 +255,82 @@ def compare(argv):
                   + ", ".join(f"{item['file']} {item['problem']}" for item in lost))
     print(f"compared {total} runs over {len(folders)} build folders: {len(lines)} differences")
     return 0 if not lines and not unmade else 1
+
+
+# --- the quick judging -----------------------------------------------------
+
+def folder_executables(folder):
+    """(file, program, build) of the suite's executables a folder holds:
+    <program>_b<k> and <program> (a build made once with an option set)."""
+    found = []
+    for file in sorted(os.listdir(folder)):
+        parsed = parse_executable(file)
+        if parsed and os.path.isfile(os.path.join(folder, file)):
+            found.append((file, *parsed))
+    return found
+
+
+def quick(folder, runner=(), executables=None, jobs=2, keep=None):
+    """Runs every golden dialogue and sample of each executable's program
+    through it and compares its output and exit status with the golden
+    ones.  executables: [(file, program, build)] (default: what the folder
+    holds).  keep, a folder: the output of every run that differs is kept
+    there as <file>.<input name>.actual.  Returns one dict per executable:
+    file, program, build, path, verdict ("passed", "failed", "missing",
+    "not executable"), runs (one dict each: input, expected, status,
+    expected_status, seconds, difference), runs_compared, differing_runs,
+    first_difference, seconds."""
+    folder = os.path.abspath(folder)
+    if executables is None:
+        executables = folder_executables(folder)
+    by_program = {program.name: program for program in programs()}
+    results, runs = [], []
+    for file, program, build in executables:
+        path = os.path.join(folder, file)
+        result = {"file": file, "program": program, "build": build, "path": path, "verdict": problem_of(path),
+                  "runs": [], "runs_compared": 0, "differing_runs": 0, "first_difference": None, "seconds": 0.0}
+        results.append(result)
+        if result["verdict"] is None:
+            for input_path, expected, status in by_program[program].inputs():
+                runs.append((result, input_path, expected, status))
+
+    with tempfile.TemporaryDirectory() as scratch:
+        def make(numbered):
+            n, (result, input_path, expected, expected_status) = numbered
+            output = os.path.join(scratch, f"{n}.out")
+            started = time.monotonic()
+            status = run_once(list(runner) + [result["path"]], input_path, output)
+            seconds = round(time.monotonic() - started, 3)
+            actual = Path(output).read_bytes()
+            wanted = expected.read_bytes() if expected else b""
+            found = difference(wanted, expected_status, actual, status) if expected else {
+                "offset_from_1": None, "excerpt_from_1": None, "expected": None, "actual": None,
+                "expected_size": 0, "actual_size": len(actual), "expected_status": None, "actual_status": status,
+                "note": "no golden output"}
+            record = {"input": shown_path(input_path), "expected": shown_path(expected) if expected else None,
+                      "status": status, "expected_status": expected_status, "seconds": seconds, "difference": found}
+            if found and keep:
+                os.makedirs(keep, exist_ok=True)
+                kept = os.path.join(keep, f"{result['file']}.{input_path.stem}.actual")
+                os.replace(output, kept)
+                record["actual_file"] = kept
+            return result, record
+
+        with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, jobs)) as pool:
+            for result, record in pool.map(make, enumerate(runs)):
+                result["runs"].append(record)
+
+    for result in results:
+        if result["verdict"] is not None:
+            continue
+        differing = [run for run in result["runs"] if run["difference"]]
+        result.update(runs_compared=len(result["runs"]), differing_runs=len(differing),
+                      seconds=round(sum(run["seconds"] for run in result["runs"]), 3),
+                      verdict="failed" if differing or not result["runs"] else "passed")
+        if differing:
+            result["first_difference"] = {"input": differing[0]["input"], "against": differing[0]["expected"],
+                                          **differing[0]["difference"]}
+    return results
 
 
 # --- the tests -------------------------------------------------------------
@@ -514,7 +574,7 @@ def counts_line(summary, reference):
 
 
 def report(argv):
-    parser = argparse.ArgumentParser(prog="judge_builds.py report")
+    parser = argparse.ArgumentParser(prog="tools/judge report")
     parser.add_argument("--folder", required=True, help="the folder judged")
     parser.add_argument("--reference", required=True, help="the folder compared with")
     parser.add_argument("--runner", default="")
@@ -616,7 +676,7 @@ def summary_fields(argv):
     """summary REPORT KEY ...: the keys' values in the report's summary line,
     tab-separated; tests as passed/skipped/failed, nothing known as "-"."""
     if len(argv) < 2:
-        sys.exit("usage: judge_builds.py summary REPORT KEY ...")
+        sys.exit("usage: tools/judge summary REPORT KEY ...")
     summary = None
     for line in Path(argv[0]).read_text().splitlines():
         record = json.loads(line)
@@ -635,7 +695,7 @@ def summary_fields(argv):
 def tag(argv):
     """tag KEY VALUE: every JSON line of standard input with the field in front."""
     if len(argv) != 2:
-        sys.exit("usage: judge_builds.py tag KEY VALUE <REPORT >TAGGED")
+        sys.exit("usage: tools/judge tag KEY VALUE <REPORT >TAGGED")
     for line in sys.stdin:
         if line.strip():
             print(json.dumps({argv[0]: argv[1], **json.loads(line)}))
@@ -643,11 +703,10 @@ def tag(argv):
 
 
 def main():
+    """tools/judge compare|report|summary|tag ARGUMENTS: the parts the
+    project's scripts use."""
     commands = {"compare": compare, "report": report, "summary": summary_fields, "tag": tag}
     if len(sys.argv) < 2 or sys.argv[1] not in commands:
-        sys.exit(__doc__.split("\n\n")[1])
+        sys.exit("usage: tools/judge compare|report|summary|tag ...")
     return commands[sys.argv[1]](sys.argv[2:])
 
-
-if __name__ == "__main__":
-    sys.exit(main())
