@@ -581,3 +581,216 @@ def demangle(names):
     except (OSError, subprocess.SubprocessError):
         pass
     return result
+
+
+# --- every function of the executable sections ------------------------------
+
+# The C runtime's start-up and exit code that the link brings in (crt1.o,
+# crti.o, crtn.o, crtbegin.o, crtend.o and their kin on each machine).
+STARTUP_NAMES = {
+    "_start", "_init", "_fini", "deregister_tm_clones", "register_tm_clones", "__do_global_dtors_aux",
+    "frame_dummy", "_dl_relocate_static_pie", "call_weak_fn", "__libc_csu_init", "__libc_csu_fini",
+    "__do_global_ctors_aux", "__start", "_start_c", "__gmon_start__", "_mcount", "__libc_start_main_impl",
+}
+STARTUP_PATTERN = re.compile(r"__(x86|i686)\.get_pc_thunk\.\w+")
+# Sections of stubs through which calls reach other objects' functions.
+PLT_SECTIONS = {".plt", ".plt.sec", ".plt.got", ".plt.bnd", ".iplt", ".MIPS.stubs", ".glink"}
+# (bytes of the header, bytes of an entry) of the PLT sections whose layout
+# is known; on others a PLT section is one row.
+PLT_LAYOUTS = {
+    "EM_X86_64": {".plt": (16, 16), ".plt.sec": (0, 16)},
+    "EM_386": {".plt": (16, 16), ".plt.sec": (0, 16)},
+    "EM_AARCH64": {".plt": (32, 16)},
+    "EM_ARM": {".plt": (20, 12)},
+}
+
+
+@dataclass
+class CodeFunction:
+    """A function of an executable section, whatever brought it there."""
+    name: str  # the source's name where DWARF gives it ("sort_quick"), else the symbol's ("_start", "puts@plt")
+    linkage_name: str  # the symbol's name, or DWARF's linkage name
+    start: int
+    size: int
+    section: str
+    kind: str  # "routine", "suite", "startup", "plt" or "library"
+    file: str = None
+    line: int = None
+    mode: str = None  # "arm" or "thumb" on ARM
+    source: str = ""  # where it was found: "symtab", "dwarf", "symtab+dwarf", "plt"
+    size_from: str = "symbol"  # "symbol", "dwarf", "plt" (the machine's layout), "extent" (to the next function or the section's end), "section"
+    part_of: str = None  # the function a further part belongs to ("main" for main.cold)
+    routine: str = None  # the program's routine it is (ROUTINES), clones included
+    scope: str = ""
+    aliases: list = field(default_factory=list)  # other symbols at the same start and of the same size
+
+
+def _classify(name, dwarf_info, program, routines):
+    """The kind of a function that is not a PLT entry."""
+    if dwarf_info is not None and dwarf_info.in_program:
+        return "suite" if (dwarf_info.file or "").startswith("common/") else "routine"
+    if name in STARTUP_NAMES or STARTUP_PATTERN.fullmatch(name):
+        return "startup"
+    if dwarf_info is None and program is not None:
+        # Without DWARF: the names alone.
+        if routine_of_symbol(name) in routines:
+            return "routine"
+        if name.startswith("_ZN5suite"):
+            return "suite"
+    return "library"
+
+
+def _relocation_names(binary, section_name):
+    """[(offset, symbol name)] of a relocation section, in its order."""
+    section = binary.elf.get_section_by_name(section_name)
+    if section is None or not hasattr(section, "iter_relocations"):
+        return []
+    symbols = binary.elf.get_section(section["sh_link"]) if section["sh_link"] else None
+    found = []
+    for relocation in section.iter_relocations():
+        index = relocation["r_info_sym"]
+        name = ""
+        if symbols is not None and index and isinstance(symbols, SymbolTableSection):
+            name = symbols.get_symbol(index).name
+        found.append((relocation["r_offset"], name))
+    return found
+
+
+def plt_entries(binary):
+    """The CodeFunctions of the PLT sections: one per entry where the
+    machine's layout is known (the header as one more, named after the
+    section), else one for the whole section."""
+    sections = {s.name: s for s in binary.elf.iter_sections()
+                if s.name in PLT_SECTIONS and s["sh_flags"] & SH_FLAGS.SHF_EXECINSTR and s["sh_size"] > 0}
+    jump_slots = _relocation_names(binary, ".rela.plt") or _relocation_names(binary, ".rel.plt")
+    layouts = PLT_LAYOUTS.get(binary.machine, {})
+    found = []
+
+    def whole(section):
+        found.append(CodeFunction(section.name, section.name, section["sh_addr"], section["sh_size"], section.name,
+                                  "plt", source="plt", size_from="section"))
+
+    for name, section in sections.items():
+        start, size = section["sh_addr"], section["sh_size"]
+        layout = layouts.get(name)
+        if name == ".plt" and ".plt.sec" in sections:
+            layout = None  # the lazy-binding stubs; callers go through .plt.sec
+        if name == ".plt.got":
+            found.extend(_plt_got_entries(binary, section) or [])
+            if not found or found[-1].section != name:
+                whole(section)
+            continue
+        if layout is None or not jump_slots or size != layout[0] + layout[1] * len(jump_slots):
+            whole(section)
+            continue
+        header, entry = layout
+        if header:
+            found.append(CodeFunction(name, name, start, header, name, "plt", source="plt", size_from="plt"))
+        for index, (_, symbol) in enumerate(jump_slots):
+            found.append(CodeFunction(f"{symbol}@plt", f"{symbol}@plt", start + header + index * entry, entry, name,
+                                      "plt", source="plt", size_from="plt", mode="arm" if binary.machine == "EM_ARM"
+                                      else None))
+    return found
+
+
+def _plt_got_entries(binary, section):
+    """The entries of x86's .plt.got (8 bytes each, 16 with an endbr), named
+    after the GOT slot their indirect jump reads; None where the bytes are
+    not such jumps."""
+    if binary.machine not in ("EM_X86_64", "EM_386"):
+        return None
+    data, start = section.data(), section["sh_addr"]
+    entry = 16 if data[:4] in (b"\xf3\x0f\x1e\xfa", b"\xf3\x0f\x1e\xfb") else 8
+    if len(data) % entry:
+        return None
+    slots = dict(_relocation_names(binary, ".rela.dyn") or _relocation_names(binary, ".rel.dyn"))
+    got = binary.elf.get_section_by_name(".got.plt") or binary.elf.get_section_by_name(".got")
+    found = []
+    for offset in range(0, len(data), entry):
+        code = data[offset:offset + entry]
+        if binary.machine == "EM_X86_64":
+            at = code.find(b"\xff\x25")
+            if at < 0:
+                return None
+            (displacement,) = struct.unpack_from("<i", code, at + 2)
+            slot = start + offset + at + 6 + displacement
+        else:
+            at = code.find(b"\xff\xa3")
+            if at < 0 or got is None:
+                return None
+            (displacement,) = struct.unpack_from("<i", code, at + 2)
+            slot = got["sh_addr"] + displacement
+        symbol = slots.get(slot) or f".plt.got+{offset:#x}"
+        found.append(CodeFunction(f"{symbol}@plt", f"{symbol}@plt", start + offset, entry, section.name, "plt",
+                                  source="plt", size_from="plt"))
+    return found
+
+
+def code_functions(binary, program=None, routines=()):
+    """Every function of every executable section, sorted by start: the
+    symbol table's STT_FUNC, DWARF's subprograms (each part of one split
+    into hot and cold code) and the PLT entries, each with its kind.
+    Symbols without a size get the extent to the next function or the end
+    of their section.  program: the program whose compile unit holds its
+    own routines (the suite's shared code lies there too)."""
+    sections = binary.executable_sections()
+    if program is not None and binary.dwarf is not None:
+        binary.read_program(program)
+    parts = {}  # start: (Function, part index, end)
+    for function in binary.dwarf_functions():
+        for index, (low, high) in enumerate(sorted(function.ranges)):
+            if binary.machine == "EM_ARM":
+                low, high = low & ~1, high & ~1
+            parts.setdefault(low, (function, index, high))
+    modes = binary.arm_modes() if binary.machine == "EM_ARM" else []
+
+    def mode_at(address):
+        index = bisect.bisect_right(modes, (address, "~")) - 1
+        return modes[index][1] if index >= 0 else "arm"
+
+    found, seen = [], {}
+    for symbol in binary.symbols():
+        if symbol.section is None or symbol.section in PLT_SECTIONS:
+            continue
+        key = (symbol.start, symbol.size)
+        if key in seen:
+            seen[key].aliases.append(symbol.name)
+            continue
+        part = parts.get(symbol.start)
+        info = part[0] if part else None
+        row = CodeFunction(symbol.name, symbol.linkage_name, symbol.start, symbol.size, symbol.section,
+                           _classify(symbol.name, info, program, routines), mode=symbol.mode, source="symtab")
+        if info is not None:
+            row.source, row.file, row.line, row.scope = "symtab+dwarf", info.file, info.line, info.scope
+            if part[1] == 0:
+                row.name = info.name
+            else:
+                row.part_of = info.name
+            if row.size == 0:
+                row.size, row.size_from = part[2] - symbol.start, "dwarf"
+        seen[key] = row
+        found.append(row)
+    starts = {row.start for row in found}
+    for low, (info, index, high) in parts.items():
+        if low in starts or binary.section_at(low) is None:
+            continue
+        row = CodeFunction(info.name if index == 0 else f"{info.name}.part.{index}", info.linkage_name, low, high - low,
+                           binary.section_at(low), _classify(info.name, info, program, routines), file=info.file,
+                           line=info.line, source="dwarf", size_from="dwarf", scope=info.scope,
+                           part_of=info.name if index else None, mode=mode_at(low) if modes else None)
+        found.append(row)
+    for row in found:
+        if row.kind in ("routine", "suite") or program is None:
+            name = routine_of_symbol(row.linkage_name if row.linkage_name != row.name else row.name)
+            if row.part_of is None and (row.name in routines or name in routines):
+                row.routine = row.name if row.name in routines else name
+    found.extend(plt_entries(binary))
+    found.sort(key=lambda row: (row.start, -row.size))
+    ends = {name: start + size for name, start, size in sections}
+    for index, row in enumerate(found):
+        if row.size == 0:
+            following = [other.start for other in found[index + 1:] if other.section == row.section
+                         and other.start > row.start]
+            row.size = (following[0] if following else ends.get(row.section, row.start)) - row.start
+            row.size_from = "extent"
+    return found
