@@ -126,19 +126,19 @@ report_table() {
 }
 
 # check_install: "cmake --install" of the release build into a scratch
-# prefix and "cpack -G TGZ" hold the programs, their debug files, the
-# manifest and the README.
+# prefix and "cpack -G TGZ" hold the programs, their debug files, their
+# remarks, the manifest and the README.
 check_install() {
     local prefix listing expected
     prefix=$(mktemp -d)
     cmake --install build/release --prefix "$prefix" >/dev/null
     listing=$(cd "$prefix" && find . -type f | sort)
     (cd build/release && cpack -G TGZ >/dev/null)
-    expected=$(cd build/release/bin && { ls ./*_b[0-9] ./*_b[0-9].debug | sed 's|^\./|./bin/|'
+    expected=$(cd build/release/bin && { ls ./*_b[0-9] ./*_b[0-9].debug ./*_b[0-9].remarks.jsonl | sed 's|^\./|./bin/|'
         printf '%s\n' ./share/doc/console_suite/README.md ./share/doc/console_suite/manifest.jsonl; } | sort)
     rm -rf "$prefix"
     if [[ $listing != "$expected" ]]; then
-        echo "cmake --install did not install exactly the programs, their debug files, the manifest and the README:"
+        echo "cmake --install did not install exactly the programs, their debug files and remarks, the manifest and the README:"
         diff <(echo "$expected") <(echo "$listing") || true
         return 1
     fi
