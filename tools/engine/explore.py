@@ -18,6 +18,7 @@ routines' fates and sizes are all there is."""
 import hashlib
 import json
 import os
+import re
 from dataclasses import dataclass, field
 
 from .binary import Binary, BinaryError, demangle, machine_for
@@ -76,6 +77,7 @@ class Build:
     profile_note: str = ""
     profile_cached: bool = False
     input: str = None  # the sample the run read
+    line_bytes: dict = field(default_factory=dict)  # where no instruction is decoded: bytes per line
 
     @property
     def executable(self):
@@ -102,6 +104,8 @@ class Build:
                 entry = figures.setdefault(key, {"n": 0, "bytes": 0, "ir": 0, "via_n": 0, "via_ir": 0})
                 entry["via_n"] += 1
                 entry["via_ir"] += instr.executed or 0
+        for key, size in self.line_bytes.items():
+            figures.setdefault(key, {"n": 0, "bytes": 0, "ir": 0, "via_n": 0, "via_ir": 0})["bytes"] += size
         return figures
 
     def code_bytes(self):
@@ -202,12 +206,17 @@ def read(path, source_input=None, profile=True, cache=None, manifest=None):
 def _read(binary, result, program, data, source_input, profile, cache, manifest):
     path = result.path
     home = binary.read_program(program) if binary.dwarf else None
-    if binary.dwarf is None:
-        if not notes_say_debug(result.notes):
-            result.notes.append("no debug information (neither in the executable nor a .debug file beside it): "
-                                "functions by the symbol table, no instruction tied to a source line")
-        else:
-            result.notes.append("functions by the symbol table, no instruction tied to a source line")
+    # One note on the debug information: what was missing and what follows.
+    found = [re.sub(r": symbols only$", "", note.replace(f"{result.executable}: ", "", 1)) for note in result.notes]
+    result.notes = []
+    why = f" ({'; '.join(found)})" if found else " (none in the executable, no debug link)"
+    stripped = binary.dwarf is None and not binary.symbols()
+    if stripped:
+        result.notes.append(f"stripped: no symbol table and no debug information{why}; the whole of .text is "
+                            "shown, tied to no function or line")
+    elif binary.dwarf is None:
+        result.notes.append(f"no debug information{why}: functions by the symbol table, no instruction tied to "
+                            "a source line")
     elif home is None:
         result.notes.append(f"the debug information has no unit of {program}.cpp: not this program's build; "
                             "functions by the symbol table, no instruction tied to a source line")
@@ -248,7 +257,6 @@ def _read(binary, result, program, data, source_input, profile, cache, manifest)
             return names.get(function.linkage_name, function.linkage_name)
         return function.qualified
     if not chosen and not symbols and not binary.dwarf:
-        result.notes.append("stripped: no symbol table and no debug information; the whole of .text is shown")
         for name, start, size in binary.executable_sections():
             if name == ".text":
                 result.functions.append({"name": ".text", "symbols": [".text"], "ranges": [(start, start + size)],
@@ -267,7 +275,10 @@ def _read(binary, result, program, data, source_input, profile, cache, manifest)
         decode = decoder(binary)
     except Undecodable as error:
         result.decodable = False
-        result.notes.append(f"{error}: no instructions shown; the routines' fates and sizes are")
+        result.notes.append(f"{error}: no instructions are shown, only the functions, the bytes the line "
+                            "table gives each line and the routines' fates and sizes")
+        if result.debug:
+            result.line_bytes = line_bytes(binary, result.functions)
         return
     line_of = binary.line_lookup() if result.debug else (lambda address: None)
     chain_of = binary.inlined_lookup() if result.debug else (lambda address: [])
@@ -286,8 +297,21 @@ def _read(binary, result, program, data, source_input, profile, cache, manifest)
         _profile(binary, result, symbols, source_input, cache)
 
 
-def notes_say_debug(notes):
-    return any("debug file" in note for note in notes)
+def line_bytes(binary, functions):
+    """{(file, line): bytes} of the functions' code by the line table alone,
+    for a machine whose instructions cannot be decoded."""
+    rows = binary.line_rows()
+    ranges = [r for f in functions for r in f["ranges"]]
+    found = {}
+    for row, following in zip(rows, rows[1:]):
+        if row.end_sequence or row.file is None or following.address <= row.address:
+            continue
+        for start, end in ranges:
+            low, high = max(start, row.address), min(end, following.address)
+            if high > low:
+                key = (row.file, row.line)
+                found[key] = found.get(key, 0) + high - low
+    return found
 
 
 def _profile(binary, result, symbols, source_input, cache):

@@ -192,7 +192,7 @@ def page_data(program, builds, root, strings):
 
 def render(template, title, body, data, root_note=""):
     page = template.replace("{{TITLE}}", html.escape(title))
-    page = page.replace("{{CSS}}", (ASSETS / "page.css").read_text() + "\n" + style_sheet())
+    page = page.replace("{{CSS}}", style_sheet() + "\n" + (ASSETS / "page.css").read_text())
     page = page.replace("{{BODY}}", body)
     # The data goes into a script element: "</" must not close it early.
     blob = json.dumps(data, separators=(",", ":"), ensure_ascii=False).replace("</", "<\\/")

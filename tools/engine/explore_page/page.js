@@ -99,22 +99,24 @@
         addrBox, el("span", { class: "legend" }, el("span", { class: "sw own" }), "the line's own instructions",
           el("span", { class: "sw via" }), "inlined by a call on the line")));
 
-    const notes = [];
+    // What a reader must know, each said once for the builds it holds for.
+    const said = new Map();
+    const tell = (text, b) => { if (!said.has(text)) said.set(text, []); said.get(text).push(label(b)); };
     for (const b of B) {
-      for (const note of b.notes) notes.push(el("li", {}, `${label(b)}: ${note}`));
-      if (!b.profiled && b.profileNote) notes.push(el("li", {}, `${label(b)}: ${b.profileNote}`));
-      else if (b.profileNote) notes.push(el("li", {}, `${label(b)}: ${b.profileNote}`));
-      if (b.remarks === null) notes.push(el("li", {}, `${label(b)}: no remarks of the compiler were recorded (no ${b.executable}.remarks.jsonl beside it)`));
+      for (const note of b.notes) tell(note, b);
+      if (b.profileNote) tell(b.profileNote, b);
+      if (b.remarks === null) tell("no remarks of the compiler were recorded (no <executable>.remarks.jsonl beside the executable)", b);
     }
+    const notes = [...said].map(([text, who]) => el("li", {}, (who.length === B.length && B.length > 1 ? "every build" : who.join(", ")) + ": " + text));
     D.sources.forEach((s) => { if (!s.lines) notes.push(el("li", {}, `source ${s.file} not found: its lines are shown by number only`)); });
     const input = B.find((b) => b.input);
 
-    app.replaceChildren(header,
-      notes.length ? el("section", {}, el("ul", { class: "notes" }, notes)) : null,
-      el("section", { class: "summary" }, codeTable(), routineTable()),
+    app.replaceChildren(...[header,
+      notes.length ? el("section", { class: "top-notes" }, el("ul", { class: "notes" }, notes)) : null,
       el("div", { id: "work" }, el("div", { id: "source" }), el("div", { id: "cols" })),
+      el("section", { class: "summary" }, codeTable(), routineTable()),
       diffSection(),
-      el("div", { class: "pad" }));
+      el("div", { class: "pad" })].filter(Boolean));
     drawWork();
 
     function codeTable() {
@@ -158,8 +160,9 @@
       const parts = [];
       if (n) parts.push(`${plural(n, "instruction")}, ${bytes} bytes` + (ir >= 0 ? `, executed ${num(ir)}` : ""));
       if (viaN) parts.push(`${plural(viaN, "instruction")} inlined by a call here` + (viaIr >= 0 ? `, executed ${num(viaIr)}` : ""));
+      if (!b.decodable) return el("span", { class: "fig", title: `${label(b)}: ${bytes} bytes by the line table (not decoded)` }, `${bytes}B`);
       return el("span", { class: "fig", title: `${label(b)}: ${parts.join("; ")}` },
-        n ? String(n) : "", viaN ? el("span", { class: "via" }, (n ? "+" : "+") + viaN) : "");
+        n ? String(n) : "", viaN ? el("span", { class: "via" }, "+" + viaN) : "");
     }
     function drawFile(s, fi, shown) {
       const used = new Set();
@@ -170,7 +173,8 @@
       const head = el("h3", {}, s.file, el("span", { class: "sub" }, fi === main ? "  the program's source" :
         `  ${used.size} lines with instructions${s.lines ? "" : " (source not found)"}`));
       const figHead = el("div", { class: "figs-head" }, el("span", { class: "no" }),
-        shown.map((k) => el("span", { class: "fig", title: `instructions per line: ${label(B[k])}` }, B[k].build)));
+        shown.map((k) => el("span", { class: "fig", title: `instructions per line: ${label(B[k])}` }, B[k].build)),
+        el("span", { class: "what" }, "instructions per line, + those inlined by its calls"));
       const lines = [];
       for (let n = 1; n <= count; n++) {
         if (!s.lines && !used.has(n)) continue;
@@ -211,10 +215,10 @@
     }
     function drawColumn(k) {
       const b = B[k];
-      const head = el("div", { class: "col-head" }, el("b", {}, label(b)), " ",
-        el("span", { class: "sub" }, b.executable, " \u00b7 ", b.compiler || "?", " \u00b7 ", b.machine), el("br"),
-        el("span", { class: "sub" }, b.decodable ? `${plural(b.totals.instructions, "instruction")}, ${num(b.totals.bytes)} bytes` : `${num(b.totals.bytes)} bytes`,
-          b.profiled ? `, ${num(b.totals.executed)} executed` : ""));
+      const head = el("div", { class: "col-head", title: `${b.executable}: ${b.compiler || "?"} ${b.flags || ""} (${b.machine})` },
+        el("b", {}, label(b)), " ",
+        el("span", { class: "sub" }, b.decodable ? `${num(b.totals.instructions)} instr. \u00b7 ${num(b.totals.bytes)} B` : `${num(b.totals.bytes)} B`,
+          b.profiled ? ` \u00b7 ${num(b.totals.executed)} run` : ""));
       const col = el("div", { class: "col", "data-build": k }, head);
       for (const note of b.notes) col.append(el("div", { class: "note" }, note));
       if (b.placeless.length) {
@@ -386,6 +390,6 @@
           figure("executed (sample input)", (b) => b.executed),
           remarks, fates));
     });
-    app.replaceChildren(header, folders, warnings, ...programs, el("div", { class: "pad" }));
+    app.replaceChildren(...[header, folders, warnings, ...programs, el("div", { class: "pad" })].filter(Boolean));
   }
 })();
