@@ -10,10 +10,14 @@ a summary for tools (tools/judge DIR, tests/cross.sh)."""
 
 import argparse
 import concurrent.futures
+import functools
 import hashlib
 import json
 import os
+import platform
 import re
+import shlex
+import shutil
 import signal
 import subprocess
 import sys
@@ -283,10 +287,17 @@ def quick(folder, runner=(), executables=None, jobs=2, keep=None):
     folder = os.path.abspath(folder)
     if executables is None:
         executables = folder_executables(folder)
+    return quick_many([(folder, file, program, build) for file, program, build in executables], runner, jobs, keep)
+
+
+def quick_many(executables, runner=(), jobs=2, keep=None):
+    """quick() over the executables of several folders, [(folder, file,
+    program, build)], with the runs of all of them in one pool.  keep: a
+    folder, or a function of a result giving the folder for its outputs."""
     by_program = {program.name: program for program in programs()}
     results, runs = [], []
-    for file, program, build in executables:
-        path = os.path.join(folder, file)
+    for folder, file, program, build in executables:
+        path = os.path.join(os.path.abspath(folder), file)
         result = {"file": file, "program": program, "build": build, "path": path, "verdict": problem_of(path),
                   "runs": [], "runs_compared": 0, "differing_runs": 0, "first_difference": None, "seconds": 0.0}
         results.append(result)
@@ -309,9 +320,10 @@ def quick(folder, runner=(), executables=None, jobs=2, keep=None):
                 "note": "no golden output"}
             record = {"input": shown_path(input_path), "expected": shown_path(expected) if expected else None,
                       "status": status, "expected_status": expected_status, "seconds": seconds, "difference": found}
-            if found and keep:
-                os.makedirs(keep, exist_ok=True)
-                kept = os.path.join(keep, f"{result['file']}.{input_path.stem}.actual")
+            where = keep(result) if callable(keep) else keep
+            if found and where:
+                os.makedirs(where, exist_ok=True)
+                kept = os.path.join(where, f"{result['file']}.{input_path.stem}.actual")
                 os.replace(output, kept)
                 record["actual_file"] = kept
             return result, record
@@ -330,6 +342,9 @@ def quick(folder, runner=(), executables=None, jobs=2, keep=None):
         if differing:
             result["first_difference"] = {"input": differing[0]["input"], "against": differing[0]["expected"],
                                           **differing[0]["difference"]}
+            for key in ("actual_file",):
+                if key in differing[0]:
+                    result["first_difference"][key] = differing[0][key]
     return results
 
 
@@ -668,6 +683,453 @@ def report(argv):
         say(f"(logs: {options.logs}" + (f", report: {options.report})" if options.report else ")"))
     say(counts_line(summary, reference))
     return 0 if summary["verdict"] == "passed" else 1
+
+
+# --- judging option sets ---------------------------------------------------
+
+# The sample input of each executable runs this many times for exec_time,
+# its minimum.
+SAMPLE_RUNS = 5
+# Sections an executable carries about its build rather than its code: the
+# debug link names (and its CRC sums) the debug file, .suite.flags the
+# flags; the build-id note is a hash the linker takes over the whole file.
+# The hash of a stripped executable goes without them, so that two builds
+# loading the same code, such as -O3 and -O3 -g, have the same hash.
+BUILD_SECTIONS = (".gnu_debuglink", ".suite.flags")
+# The name qemu-user gives a machine where it is not the triple's first word.
+QEMU_NAMES = [(r"i[3-6]86", "i386"), (r"arm.*", "arm"), (r"powerpc64le", "ppc64le"), (r"powerpc64", "ppc64"),
+              (r"powerpc", "ppc")]
+
+
+class JudgeError(Exception):
+    """A judging that cannot be made (no compiler, an unreadable folder); one line."""
+
+
+def option_slug(options):
+    """An option set as a folder name: "-O3 -funroll-loops" as "O3_funroll-loops"."""
+    words = [re.sub(r"[^A-Za-z0-9.+=,-]", "_", word.lstrip("-")) for word in shlex.split(options)]
+    return "_".join(word for word in words if word) or "none"
+
+
+def option_sets(text):
+    """"-O0;-O2 -flto" as ["-O0", "-O2 -flto"]; empty sets are dropped."""
+    return [" ".join(part.split()) for part in text.split(";") if part.strip()]
+
+
+def qemu_runner(triple):
+    """The emulator command that runs executables built for the triple."""
+    arch = triple.split("-")[0]
+    name = next((name for pattern, name in QEMU_NAMES if re.fullmatch(pattern, arch)), arch)
+    return [f"qemu-{name}", "-L", f"/usr/{triple}"]
+
+
+def host_description():
+    """This machine, as a bug report names it."""
+    return f"{platform.node()} ({platform.machine()}, {platform.system()} {platform.release()})"
+
+
+@functools.lru_cache(maxsize=None)
+def host_machine():
+    from .binary import machine_for
+    return machine_for("")
+
+
+def elf_facts(path):
+    """(ELF machine, size of .text) of an executable, Nones when it cannot be read."""
+    from .binary import Binary, BinaryError
+    try:
+        binary = Binary(path)
+        return binary.machine, binary.text_size()
+    except (BinaryError, OSError):
+        return None, None
+
+
+def objcopy_for(machine):
+    """An objcopy that can strip executables of an ELF machine."""
+    if machine == host_machine() and shutil.which("objcopy"):
+        return shutil.which("objcopy")
+    return next(filter(None, map(shutil.which, ("llvm-objcopy-16", "llvm-objcopy"))), None)
+
+
+def stripped_md5(path, objcopy):
+    """The md5 of a copy of the executable stripped by `objcopy --strip-all`,
+    without the sections of BUILD_SECTIONS and with the build-id zeroed; None
+    when it cannot be stripped."""
+    from .binary import Binary, BinaryError
+    if not objcopy:
+        return None
+    with tempfile.TemporaryDirectory() as scratch:
+        copy = os.path.join(scratch, "stripped")
+        command = [objcopy, "--strip-all", *(f"--remove-section={name}" for name in BUILD_SECTIONS), path, copy]
+        if subprocess.run(command, capture_output=True).returncode != 0:
+            return None
+        data = bytearray(Path(copy).read_bytes())
+        try:
+            note = Binary(copy, bytes(data)).elf.get_section_by_name(".note.gnu.build-id")
+        except BinaryError:
+            return None
+        if note is not None:
+            start, size = note["sh_offset"], note["sh_size"]
+            # The note's header (name size, descriptor size, type, "GNU\0")
+            # stays; the descriptor, the hash, becomes zeros.
+            header = 16
+            data[start + header:start + size] = bytes(max(0, size - header))
+        return hashlib.md5(data).hexdigest()
+
+
+def exec_times(path, input_path, runs=SAMPLE_RUNS):
+    """The times of `runs` runs of the executable on the input, one after
+    the other, output thrown away: the processor time (user and system) the
+    kernel gives each run when it ends (wait4), which start-up is part of and
+    the waiting for a processor on a busy machine is not.  None when a run
+    does not end of itself within RUN_TIMEOUT."""
+    times = []
+    for _ in range(runs):
+        with open(input_path, "rb") as stdin:
+            try:
+                process = subprocess.Popen([path], stdin=stdin, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+            except OSError:
+                return None
+        deadline = time.monotonic() + RUN_TIMEOUT
+        while True:
+            pid, status, usage = os.wait4(process.pid, os.WNOHANG)
+            if pid:
+                break
+            if time.monotonic() > deadline:
+                process.kill()
+                process.wait()
+                return None
+            time.sleep(0.0005)
+        # Reaped here: the Popen object must not wait for it again.
+        process.returncode = os.waitstatus_to_exitcode(status)
+        if process.returncode < 0:
+            return None
+        times.append(usage.ru_utime + usage.ru_stime)
+    return [round(seconds, 6) for seconds in times]
+
+
+def compiler_facts(compiler):
+    """What a report says of the compiler (an engine.build.Compiler)."""
+    return {"command": compiler.command, "kind": compiler.kind, "version": compiler.version,
+            "version_line": compiler.version_line, "label": compiler.label, "target": compiler.target}
+
+
+def set_of_flags(flags, build):
+    """The option set of an executable built elsewhere, from the flags its
+    .suite.flags records: what follows the suite's own options (and -g)."""
+    words = (flags or "").split()
+    if "-Wno-unused-result" in words:
+        words = words[words.index("-Wno-unused-result") + 1:]
+        if words[:1] == ["-g"]:
+            words = words[1:]
+        if words:
+            return " ".join(words)
+    return build or "-"
+
+
+def new_record(cell, file, program, build, path):
+    return {"record": "executable", "set": cell["label"], "folder": cell["folder"], "file": file,
+            "program": program, "build": build, "path": path, "verdict": None, "shares_verdict_of": None,
+            "runs_compared": 0, "differing_runs": 0, "first_difference": None, "seconds": 0.0, "metrics": {},
+            "exec_times": None, "note": None, "loaded_sha256": None, "compile_log": None, "commands": None,
+            "failure": None}
+
+
+def judge_records(records, runner, jobs, keep_root, objcopy=None, once_per_code=True, metrics=True,
+                  say=lambda line: None):
+    """Judges the records whose verdict is not yet known, each code once
+    (once_per_code): an executable loading the code of one judged before in
+    this call shares its verdict.  Fills in verdicts, runs and, with
+    metrics, the metrics."""
+    first_of_code, judged = {}, []
+    for record in records:
+        if record["verdict"] is not None:
+            continue
+        code = record["loaded_sha256"] if once_per_code else None
+        if code and code in first_of_code:
+            first = first_of_code[code]
+            record["_first"] = first
+            record["shares_verdict_of"] = f"{first['set']} :: {first['file']}"
+            continue
+        if code:
+            first_of_code[code] = record
+        judged.append(record)
+    by_path = {record["path"]: record for record in judged}
+    started = time.monotonic()
+    results = quick_many([(record["folder"], record["file"], record["program"], record["build"]) for record in judged],
+                         runner, jobs, keep=lambda result: keep_dir(keep_root, by_path[result["path"]]))
+    for result in results:
+        record = by_path[result["path"]]
+        record.update({key: result[key] for key in ("verdict", "runs_compared", "differing_runs", "first_difference",
+                                                    "seconds")})
+    say(f"judged {len(judged)} executables ({sum(r['runs_compared'] for r in judged)} runs) in "
+        f"{time.monotonic() - started:.1f} s")
+
+    if not metrics:
+        for record in records:
+            if record.get("_first"):
+                record.update({key: record["_first"][key] for key in ("verdict", "runs_compared", "differing_runs",
+                                                                      "first_difference")})
+        return
+    # Metrics: one run at a time, after the judging, on this machine only.
+    for record in records:
+        machine, text = elf_facts(record["path"]) if os.path.isfile(record["path"]) else (None, None)
+        if text is not None:
+            record["metrics"]["size..text"] = text
+        if machine is not None:
+            digest = stripped_md5(record["path"], objcopy or objcopy_for(machine))
+            if digest:
+                record["metrics"]["hash"] = digest
+    for record in judged:
+        if record["verdict"] not in ("passed", "failed"):
+            continue
+        if runner:
+            record["note"] = (f"exec_time not measured: run under {' '.join(runner)}, whose time is not the "
+                              "program's")
+            continue
+        times = exec_times(record["path"], ROOT / "samples" / f"{record['program']}.in")
+        if times:
+            record["exec_times"] = times
+            record["metrics"]["exec_time"] = min(times)
+    for record in records:
+        shared = record.get("_first")
+        if shared is not None:
+            record.update({key: shared[key] for key in ("verdict", "runs_compared", "differing_runs",
+                                                        "first_difference", "note")})
+            if "exec_time" in shared["metrics"]:
+                record["metrics"]["exec_time"] = shared["metrics"]["exec_time"]
+                record["exec_times"] = shared["exec_times"]
+
+
+def keep_dir(root, record):
+    return os.path.join(root, option_slug(record["set"]) if record["set"] not in ("-", None) else "folder")
+
+
+def build_cells(cxx, target, sets, out, jobs=2, remarks=True, say=lambda line: None):
+    """Builds one cell per option set (None: the suite's levels) with
+    engine.build and describes each; returns (compiler, cells, records)."""
+    from . import build as builder
+    from .binary import BinaryError
+    from .manifest import describe_folder, write_manifest
+    try:
+        compiler = builder.find_compiler(cxx, target)
+    except builder.BuildError as error:
+        raise JudgeError(str(error))
+    cells, records, slugs = [], [], set()
+    for options in sets:
+        slug = option_slug(options) if options is not None else "levels"
+        while slug in slugs:
+            slug += "_"
+        slugs.add(slug)
+        folder = os.path.join(os.path.abspath(out), slug)
+        started = time.monotonic()
+        try:
+            built = builder.build(folder, cxx=cxx, target=target, options=options, jobs=jobs, remarks=remarks)
+        except builder.BuildError as error:
+            raise JudgeError(str(error))
+        except OSError as error:
+            raise JudgeError(f"cannot build into {folder}: {error.strerror}")
+        try:
+            entries = describe_folder(folder, [item.executable for item in built if item.ok])
+            write_manifest(entries, os.path.join(folder, "manifest.jsonl"))
+        except BinaryError as error:
+            raise JudgeError(str(error))
+        except OSError as error:
+            raise JudgeError(f"cannot write the manifest of {folder}: {error.strerror}")
+        entries = {entry["file"]: entry for entry in entries}
+        cell = {"label": options, "options": options, "slug": slug, "folder": folder,
+                "seconds": round(time.monotonic() - started, 1)}
+        cells.append(cell)
+        say(f"built {sum(item.ok for item in built)} of {len(built)} executables "
+            f"{'with ' + options if options is not None else 'at the levels'} in {folder} in {cell['seconds']} s")
+        for item in built:
+            record = new_record(dict(cell, label=options if options is not None else item.options), item.executable,
+                                item.program, item.build, item.path)
+            record["commands"] = [shlex.join(command) for command in item.commands]
+            record["metrics"]["compile_time"] = round(item.compile_seconds + item.link_seconds, 3)
+            if not item.ok:
+                record["verdict"] = "not built"
+                record["compile_log"] = item.log[-4000:]
+            else:
+                entry = entries.get(item.executable, {})
+                record["loaded_sha256"] = entry.get("loaded_sha256")
+                record["flags"] = entry.get("flags")
+            records.append(record)
+    return compiler, cells, records
+
+
+def folder_records(folder):
+    """The records of the suite's executables a folder holds, their option
+    set read from the .suite.flags each carries."""
+    from .binary import Binary, BinaryError
+    cell = {"label": None, "folder": os.path.abspath(folder)}
+    records = []
+    for file, program, build in folder_executables(folder):
+        path = os.path.join(cell["folder"], file)
+        flags, code = None, None
+        try:
+            binary = Binary(path)
+            given = binary.suite_flags()
+            flags = given["flags"] if given else None
+            code = binary.loaded_digest()
+            compiler = given["compiler"] if given else None
+        except (BinaryError, OSError):
+            compiler = None
+        record = new_record(dict(cell, label=set_of_flags(flags, build)), file, program, build, path)
+        record.update(flags=flags, loaded_sha256=code, recorded_compiler=compiler)
+        records.append(record)
+    return records
+
+
+def fails_and_passes(records):
+    """{program: (option sets where it fails, those where it passes)}."""
+    found = {}
+    for record in records:
+        fails, passes = found.setdefault(record["program"], ([], []))
+        where = record["set"] if record["build"] is None or record["set"] == record["build"] else \
+            f"{record['build']} ({record['set']})"
+        (passes if record["verdict"] == "passed" else fails).append(where)
+    return found
+
+
+def fails_at(fails, passes):
+    """"fails at -O2 only", "fails at every option set", "fails at -O2 and -O3, passes at -O0 and -O1"."""
+    if not fails:
+        return "passes at every option set"
+    if not passes:
+        return "fails at every option set" if len(fails) > 1 else f"fails at {fails[0]}, the only option set"
+    if len(fails) == 1:
+        return f"fails at {fails[0]} only"
+    return f"fails at {', '.join(fails)}; passes at {', '.join(passes)}"
+
+
+def reproduce_command(runner, executable, first):
+    """One command that shows the difference from the golden file: cmp of
+    the output, or with the exit statuses too when they differ."""
+    run = shlex.join([*runner, executable]) + " < " + shlex.quote(str(ROOT / first["input"]))
+    expected = str(ROOT / first["against"]) if first.get("against") else None
+    if expected and first["expected_status"] == first["actual_status"]:
+        return f"{run} | cmp - {shlex.quote(expected)}"
+    golden = f"cat {shlex.quote(expected)}; " if expected else ""
+    script = f"cmp <({run}; echo exit status $?) <({golden}echo exit status {first['expected_status']})"
+    return "bash -c " + shlex.quote(script)
+
+
+def failure_reports(records, compiler, runner, keep_root, host):
+    """Fills in the failure report of every failed record judged: enough
+    to file a compiler bug, with the executable kept."""
+    verdicts = fails_and_passes(records)
+    for record in records:
+        if record["verdict"] == "passed" or record["verdict"] is None:
+            continue
+        fails, passes = verdicts[record["program"]]
+        report = {"program": record["program"], "build": record["build"], "option_set": record["set"],
+                  "compiler": compiler_facts(compiler) if compiler else {"recorded": record.get("recorded_compiler")},
+                  "machine": {"host": host, "target": compiler.target if compiler else None,
+                              "runner": " ".join(runner) or None},
+                  "source": next(p.source for p in programs() if p.name == record["program"]),
+                  "compile_command": record["commands"][0] if record["commands"] else None,
+                  "link_command": record["commands"][1] if record["commands"] else None,
+                  "flags": record.get("flags"), "fails_and_passes": fails_at(fails, passes),
+                  "fails_at": fails, "passes_at": passes, "kept_executable": None, "reproduce": None,
+                  "same_code_as": record["shares_verdict_of"]}
+        if record["verdict"] == "not built":
+            report["compile_log"] = record["compile_log"]
+        first = record["first_difference"]
+        if first:
+            report.update(input=str(ROOT / first["input"]),
+                          expected=str(ROOT / first["against"]) if first.get("against") else None,
+                          difference=described(first), expected_status=first["expected_status"],
+                          actual_status=first["actual_status"], expected_bytes=first["expected"],
+                          actual_bytes=first["actual"], offset_from_1=first["offset_from_1"],
+                          excerpt_from_1=first["excerpt_from_1"], actual_output=first.get("actual_file"))
+            where = keep_dir(keep_root, record)
+            kept = os.path.join(where, record["file"])
+            try:
+                os.makedirs(where, exist_ok=True)
+                for suffix in ("", ".debug"):
+                    if os.path.exists(record["path"] + suffix):
+                        shutil.copy2(record["path"] + suffix, kept + suffix + ".part")
+                        os.replace(kept + suffix + ".part", kept + suffix)
+                report["kept_executable"] = kept
+                report["reproduce"] = reproduce_command(runner, kept, first)
+            except OSError as error:
+                report["kept_executable"] = f"not kept: {error.strerror}"
+        record["failure"] = report
+
+
+def failure_text(record):
+    """The failure report of a record, for people."""
+    report = record["failure"]
+    what = record["verdict"]
+    first = record["first_difference"]
+    if first:
+        what = (f"{record['differing_runs']} of {record['runs_compared']} runs differ, first on {first['input']} "
+                f"{described(first)}")
+    lines = [f"FAIL {record['set']} :: {record['file']}: {what}"]
+    compiler = report["compiler"]
+    machine = report["machine"]
+    lines.append("  compiler:   " + (f"{compiler['version_line']} ({compiler['label']}, {compiler['command']})"
+                                     if "version_line" in compiler else f"{compiler['recorded'] or 'not recorded'}"))
+    lines.append(f"  machine:    built for {machine['target'] or '?'} on {machine['host']}"
+                 + (f", run under {machine['runner']}" if machine["runner"] else ""))
+    lines.append(f"  program:    {report['program']}" + (f", build {report['build']}" if report["build"] else "")
+                 + f", option set {report['option_set']}, source {report['source']}")
+    if report["compile_command"]:
+        lines.append(f"  compile:    {report['compile_command']}")
+        lines.append(f"  link:       {report['link_command']}")
+        lines.append("              (in a temporary folder of the builder, removed since)")
+    else:
+        lines.append(f"  flags:      {report['flags'] or 'not recorded'} (built elsewhere: the commands are not known)")
+    if report.get("compile_log"):
+        lines.append("  compiler said: " + report["compile_log"].strip().splitlines()[-1])
+    if first:
+        lines.append(f"  input:      {report['input']}")
+        if report["offset_from_1"] is not None:
+            lines.append(f"  expected:   {report['expected']} from byte {report['excerpt_from_1']}: "
+                         f"\"{report['expected_bytes']}\"")
+            lines.append(f"  actual:     from byte {report['excerpt_from_1']}: \"{report['actual_bytes']}\""
+                         + (f" (whole output: {report['actual_output']})" if report.get("actual_output") else ""))
+        lines.append(f"  status:     {status_text(report['actual_status'])}, expected "
+                     f"{status_text(report['expected_status'])}")
+    if report["same_code_as"]:
+        lines.append(f"  same code as {report['same_code_as']}, whose verdict it shares")
+    lines.append(f"  {report['fails_and_passes']}")
+    if report["reproduce"]:
+        lines.append(f"  reproduce:  {report['reproduce']}")
+    return "\n".join(lines)
+
+
+def cells_table(records):
+    """Option set by program: verdict, size of .text and exec_time of each."""
+    sets = list(dict.fromkeys(record["set"] for record in records if record["build"] is None)) or None
+    rows = []
+    if sets:
+        header = ["program"] + sets
+        for program in dict.fromkeys(record["program"] for record in records):
+            cells = []
+            for label in sets:
+                record = next((r for r in records if r["program"] == program and r["set"] == label), None)
+                cells.append(cell_text(record))
+            rows.append([program] + cells)
+    else:
+        header = ["executable", "set", "verdict"]
+        rows = [[record["file"], record["set"], cell_text(record)] for record in records]
+    widths = [max(len(str(row[i])) for row in [header] + rows) for i in range(len(header))]
+    return "\n".join("  ".join(str(value).ljust(width) for value, width in zip(row, widths)).rstrip()
+                     for row in [header] + rows)
+
+
+def cell_text(record):
+    if record is None:
+        return "-"
+    verdict = {"passed": "ok", "failed": "FAIL"}.get(record["verdict"], record["verdict"].upper())
+    mark = "=" if record["shares_verdict_of"] else ""
+    size = record["metrics"].get("size..text")
+    seconds = record["metrics"].get("exec_time")
+    return (f"{mark}{verdict} {size if size is not None else '?'}"
+            + (f" {seconds * 1000:.2f}" if seconds is not None else ""))
 
 
 # --- reading reports -------------------------------------------------------
