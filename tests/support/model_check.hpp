@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -125,6 +128,26 @@ inline std::string shown(const std::string& text) {
     return result;
 }
 
+// Where SUITE_FAILURE_DIR names a folder, the dialogue a build got wrong
+// is kept there for a bug report: <executable>.random.in holds the input,
+// .out and .status the model's answer. Returns the words that say so.
+inline std::string save_failure(const std::string& executable, const std::string& input, const Expected& expected) {
+    const char* folder = std::getenv("SUITE_FAILURE_DIR");
+    if (folder == nullptr || *folder == '\0') return "";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    const std::string base = std::string(folder) + "/" + executable + ".random";
+    const auto write = [](const std::string& path, const std::string& text) {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << text;
+        return static_cast<bool>(file);
+    };
+    if (!write(base + ".in", input) || !write(base + ".out", expected.out) ||
+        !write(base + ".status", cat(expected.exit_code, "\n")))
+        return ", not saved in " + std::string(folder);
+    return ", saved as " + base + ".in (the model's answer in .out and .status)";
+}
+
 // Runs random dialogues with one build: `model` types the input of a
 // dialogue and gives the answer the program owes. Stops at the first mismatch.
 template <class Model>
@@ -136,10 +159,14 @@ void check_dialogues(const std::string& executable, std::uint64_t seed, std::int
         Typist typist(random, reads);
         const Expected expected = model(random, typist);
         const support::Outcome outcome = support::run_program(path, typist.text());
-        const std::string input = "input \"" + shown(typist.text()) + "\"";
+        const bool ran = !outcome.timed_out && outcome.signal == 0;
+        if (ran && expected.may_be_refused && outcome.exit_code == 255 && outcome.out.empty()) continue;
+        const bool wrong = !ran || outcome.out != expected.out || outcome.exit_code != expected.exit_code ||
+                           !outcome.err.empty();
+        const std::string input =
+            "input \"" + shown(typist.text()) + "\"" + (wrong ? save_failure(executable, typist.text(), expected) : "");
         ASSERT_FALSE(outcome.timed_out) << input;
         ASSERT_EQ(outcome.signal, 0) << input;
-        if (expected.may_be_refused && outcome.exit_code == 255 && outcome.out.empty()) continue;
         ASSERT_EQ(outcome.out, expected.out) << input;
         ASSERT_EQ(outcome.exit_code, expected.exit_code) << input;
         ASSERT_EQ(outcome.err, "") << input;
