@@ -182,9 +182,18 @@ def page_data(program, builds, root, strings):
                        "executed": sum(i.executed or 0 for i in build.instructions) if build.profiled else -1},
         })
     sources = []
+    used = {}
+    for _, build in builds:
+        for file, line in build.lines():
+            used.setdefault(file, set()).add(line)
     for name in files:
         text = source_of(root, name)
-        sources.append({"file": name, "lines": highlighted_lines(text) if text is not None else None})
+        lines = highlighted_lines(text) if text is not None else None
+        outside = os.path.isabs(name)
+        if lines is not None and outside:
+            # A system header: only its lines that got instructions.
+            lines = [line if n + 1 in used.get(name, ()) else "" for n, line in enumerate(lines)]
+        sources.append({"file": name, "lines": lines, "outside": outside})
     data["sources"] = sources
     data["strings"] = strings.items
     return data

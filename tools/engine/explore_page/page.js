@@ -177,7 +177,7 @@
         el("span", { class: "what" }, "instructions per line, + those inlined by its calls"));
       const lines = [];
       for (let n = 1; n <= count; n++) {
-        if (!s.lines && !used.has(n)) continue;
+        if ((!s.lines || s.outside) && !used.has(n)) continue;
         const key = `${fi}:${n}`;
         const has = shown.some((k) => B[k].lines[key]);
         const line = el("div", { class: "ln" + (has ? " has" : ""), "data-key": key },
