@@ -866,13 +866,18 @@ def judge_records(records, runner, jobs, keep_root, objcopy=None, once_per_code=
     say(f"judged {len(judged)} executables ({sum(r['runs_compared'] for r in judged)} runs) in "
         f"{time.monotonic() - started:.1f} s")
 
-    if not metrics:
-        for record in records:
-            if record.get("_first"):
-                record.update({key: record["_first"][key] for key in ("verdict", "runs_compared", "differing_runs",
-                                                                      "first_difference")})
-        return
-    # Metrics: one run at a time, after the judging, on this machine only.
+    for record in records:
+        if record.get("_first"):
+            record.update({key: record["_first"][key] for key in ("verdict", "runs_compared", "differing_runs",
+                                                                  "first_difference")})
+    if metrics:
+        measure(records, runner, objcopy)
+
+
+def measure(records, runner, objcopy=None):
+    """The metrics of the records: size..text and hash of every file, and
+    exec_time, one run at a time, of those that ran, on this machine only:
+    a record sharing another's verdict shares its exec_time too."""
     for record in records:
         machine, text = elf_facts(record["path"]) if os.path.isfile(record["path"]) else (None, None)
         if text is not None:
@@ -881,8 +886,8 @@ def judge_records(records, runner, jobs, keep_root, objcopy=None, once_per_code=
             digest = stripped_md5(record["path"], objcopy or objcopy_for(machine))
             if digest:
                 record["metrics"]["hash"] = digest
-    for record in judged:
-        if record["verdict"] not in ("passed", "failed"):
+    for record in records:
+        if record["verdict"] not in ("passed", "failed") or record.get("_first"):
             continue
         if runner:
             record["note"] = (f"exec_time not measured: run under {' '.join(runner)}, whose time is not the "
@@ -895,8 +900,7 @@ def judge_records(records, runner, jobs, keep_root, objcopy=None, once_per_code=
     for record in records:
         shared = record.get("_first")
         if shared is not None:
-            record.update({key: shared[key] for key in ("verdict", "runs_compared", "differing_runs",
-                                                        "first_difference", "note")})
+            record["note"] = shared["note"]
             if "exec_time" in shared["metrics"]:
                 record["metrics"]["exec_time"] = shared["metrics"]["exec_time"]
                 record["exec_times"] = shared["exec_times"]
@@ -982,6 +986,42 @@ def folder_records(folder):
     return records
 
 
+def full_records(folder, report_file, saved):
+    """The records of a full judging from the JSON lines report() wrote,
+    with the dialogues of randomised tests saved in the folder `saved`."""
+    present = {record["file"]: record for record in folder_records(folder)}
+    records = []
+    for line in Path(report_file).read_text().splitlines():
+        line = json.loads(line)
+        if line.get("record") != "executable":
+            continue
+        record = present.get(line["file"]) or new_record({"label": line["build"] or "-", "folder": folder},
+                                                         line["file"], line["program"], line["build"],
+                                                         os.path.join(folder, line["file"]))
+        record.update({key: line[key] for key in ("verdict", "runs_compared", "differing_runs", "first_difference")})
+        record["failed_tests"] = line.get("failed_tests")
+        found = Path(saved) / f"{line['file']}.random.in"
+        record["saved_inputs"] = [str(found)] if found.exists() else []
+        records.append(record)
+    return records
+
+
+def saved_difference(record, runner, saved_input):
+    """The first difference of a run of the executable on an input a
+    randomised test saved, against the model's answer saved beside it."""
+    saved_input = Path(saved_input)
+    expected = saved_input.with_suffix(".out")
+    status_file = saved_input.with_suffix(".status")
+    expected_status = int(status_file.read_text()) if status_file.exists() else 0
+    with tempfile.TemporaryDirectory() as scratch:
+        output = os.path.join(scratch, "out")
+        status = run_once(list(runner) + [record["path"]], saved_input, output)
+        found = difference(expected.read_bytes(), expected_status, Path(output).read_bytes(), status)
+    if found is None:
+        return None
+    return {"input": str(saved_input), "against": str(expected), **found}
+
+
 def fails_and_passes(records):
     """{program: (option sets where it fails, those where it passes)}."""
     found = {}
@@ -1026,7 +1066,7 @@ def failure_reports(records, compiler, runner, keep_root, host):
         fails, passes = verdicts[record["program"]]
         report = {"program": record["program"], "build": record["build"], "option_set": record["set"],
                   "compiler": compiler_facts(compiler) if compiler else {"recorded": record.get("recorded_compiler")},
-                  "machine": {"host": host, "target": compiler.target if compiler else None,
+                  "machine": {"host": host, "target": compiler.target if compiler else elf_facts(record["path"])[0],
                               "runner": " ".join(runner) or None},
                   "source": next(p.source for p in programs() if p.name == record["program"]),
                   "compile_command": record["commands"][0] if record["commands"] else None,
@@ -1037,6 +1077,24 @@ def failure_reports(records, compiler, runner, keep_root, host):
         if record["verdict"] == "not built":
             report["compile_log"] = record["compile_log"]
         first = record["first_difference"]
+        where = keep_dir(keep_root, record)
+        if record.get("saved_inputs"):
+            # Kept with the executable: the folder the tests saved it in is
+            # emptied by the next judging.
+            saved = Path(record["saved_inputs"][0])
+            try:
+                os.makedirs(where, exist_ok=True)
+                for suffix in (".in", ".out", ".status"):
+                    if saved.with_suffix(suffix).exists():
+                        shutil.copy2(saved.with_suffix(suffix), os.path.join(where, saved.with_suffix(suffix).name))
+                saved = Path(where) / saved.name
+            except OSError:
+                pass
+            report["randomised_input"] = str(saved)
+            if not first and os.path.isfile(record["path"]):
+                first = saved_difference(record, runner, saved)
+        if record.get("failed_tests"):
+            report["failed_tests"] = record["failed_tests"]
         if first:
             report.update(input=str(ROOT / first["input"]),
                           expected=str(ROOT / first["against"]) if first.get("against") else None,
@@ -1044,7 +1102,6 @@ def failure_reports(records, compiler, runner, keep_root, host):
                           actual_status=first["actual_status"], expected_bytes=first["expected"],
                           actual_bytes=first["actual"], offset_from_1=first["offset_from_1"],
                           excerpt_from_1=first["excerpt_from_1"], actual_output=first.get("actual_file"))
-            where = keep_dir(keep_root, record)
             kept = os.path.join(where, record["file"])
             try:
                 os.makedirs(where, exist_ok=True)
@@ -1067,6 +1124,9 @@ def failure_text(record):
     if first:
         what = (f"{record['differing_runs']} of {record['runs_compared']} runs differ, first on {first['input']} "
                 f"{described(first)}")
+    if report.get("failed_tests"):
+        names = [short_test_name(name, record["file"]) for name in report["failed_tests"]]
+        what += f"; {counted(len(names), 'test')} failed: {some(names)}"
     lines = [f"FAIL {record['set']} :: {record['file']}: {what}"]
     compiler = report["compiler"]
     machine = report["machine"]
@@ -1084,8 +1144,9 @@ def failure_text(record):
         lines.append(f"  flags:      {report['flags'] or 'not recorded'} (built elsewhere: the commands are not known)")
     if report.get("compile_log"):
         lines.append("  compiler said: " + report["compile_log"].strip().splitlines()[-1])
-    if first:
-        lines.append(f"  input:      {report['input']}")
+    if report.get("input"):
+        lines.append(f"  input:      {report['input']}" + (" (saved by a randomised test)"
+                                                          if report.get("randomised_input") == report["input"] else ""))
         if report["offset_from_1"] is not None:
             lines.append(f"  expected:   {report['expected']} from byte {report['excerpt_from_1']}: "
                          f"\"{report['expected_bytes']}\"")
@@ -1093,6 +1154,9 @@ def failure_text(record):
                          + (f" (whole output: {report['actual_output']})" if report.get("actual_output") else ""))
         lines.append(f"  status:     {status_text(report['actual_status'])}, expected "
                      f"{status_text(report['expected_status'])}")
+    if report.get("randomised_input") and report["randomised_input"] != report.get("input"):
+        lines.append(f"  randomised: {report['randomised_input']}, the input a randomised test got wrong "
+                     "(the model's answer beside it in .out and .status)")
     if report["same_code_as"]:
         lines.append(f"  same code as {report['same_code_as']}, whose verdict it shares")
     lines.append(f"  {report['fails_and_passes']}")
@@ -1130,6 +1194,210 @@ def cell_text(record):
     seconds = record["metrics"].get("exec_time")
     return (f"{mark}{verdict} {size if size is not None else '?'}"
             + (f" {seconds * 1000:.2f}" if seconds is not None else ""))
+
+
+# --- compilers side by side ------------------------------------------------
+
+# One size of bench/run's inputs per program, at which callgrind takes
+# seconds at most; the others run their sample.
+DEFAULT_SIZES = {"quick_sort": 100000, "heap_sort": 100000, "record_sort": 1000, "matrix_product": 128,
+                 "fib_recursive": 25, "fib_loop": 1000000, "fib_table": 1000000, "count_down_up": 100000,
+                 "selection_sort": 10, "bubble_sort": 10}
+
+
+def bench_inputs():
+    """({program: (kind, [sizes])}, {kind: seed}) of bench/run: its scaling
+    table and the seeds it gives make_input."""
+    text = (ROOT / "bench" / "run").read_text()
+    start = text.find("scaling=(")
+    table = text[start:text.find("\n)", start)] if start >= 0 else ""
+    found = {program: (kind, [int(n) for n in sizes.split(",")])
+             for program, kind, sizes in re.findall(r'"(\w+)\s+(random|records|matrix|n)\s+([0-9,]+)', table)}
+    seeds = {kind: int(seed) for kind, seed in re.findall(r"\[(random|records|matrix)\]=(\d+)", text)}
+    if not found or len(seeds) != 3:
+        raise JudgeError(f"no scaling table and seeds in {ROOT / 'bench' / 'run'}")
+    return found, seeds
+
+
+def bench_input(program, size, store):
+    """The input file of a program at a size, made as bench/run makes it
+    (bench/src/make_input.cpp, the same seeds); (path, words for people)."""
+    table, seeds = bench_inputs()
+    if program not in table:
+        return ROOT / "samples" / f"{program}.in", "its sample"
+    kind, sizes = table[program]
+    if size is None:
+        size = DEFAULT_SIZES.get(program, sizes[0])
+    os.makedirs(store, exist_ok=True)
+    path = Path(store) / f"{kind}-{size}.in"
+    if not path.exists():
+        if kind == "n":
+            data = f"{size}\n".encode()
+        else:
+            maker = Path(store) / "make_input"
+            source = ROOT / "bench" / "src" / "make_input.cpp"
+            if not maker.exists() or maker.stat().st_mtime < source.stat().st_mtime:
+                done = subprocess.run(["g++", "-std=c++20", "-O2", f"-I{ROOT / 'bench' / 'src'}", str(source), "-o",
+                                       f"{maker}.part"], capture_output=True, text=True)
+                if done.returncode != 0:
+                    raise JudgeError(f"cannot build {shown_path(source)}: {(done.stderr.strip().splitlines() or ['?'])[-1]}")
+                os.replace(f"{maker}.part", maker)
+            done = subprocess.run([str(maker), kind, str(size), str(seeds[kind])], capture_output=True)
+            if done.returncode != 0:
+                raise JudgeError(f"make_input {kind} {size} failed")
+            data = done.stdout
+        with open(f"{path}.part", "wb") as out:
+            out.write(data)
+        os.replace(f"{path}.part", path)
+    words = {"n": f"n = {size}", "random": f"{size} random numbers", "records": f"{size} records",
+             "matrix": f"matrices of dimension {size}"}[kind]
+    return path, words
+
+
+def instructions(executable, input_path):
+    """The instructions callgrind counts in a run of the executable (its
+    total Ir, start-up included), or None."""
+    with tempfile.TemporaryDirectory() as scratch:
+        out = os.path.join(scratch, "callgrind.out")
+        with open(input_path, "rb") as stdin:
+            try:
+                subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", executable],
+                               stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+            except (OSError, subprocess.TimeoutExpired):
+                return None
+        if not os.path.exists(out):
+            return None
+        for line in Path(out).read_text(errors="replace").splitlines():
+            if line.startswith(("summary:", "totals:")):
+                return int(line.split()[1])
+    return None
+
+
+def folders_of(paths):
+    """The folders to set side by side: each folder given, and those a
+    JSON-lines report of tools/judge names."""
+    folders = []
+    for path in paths:
+        if os.path.isdir(path):
+            folders.append(os.path.abspath(path))
+            continue
+        try:
+            lines = Path(path).read_text().splitlines()
+            named = [json.loads(line).get("folder") for line in lines if line.strip()]
+        except FileNotFoundError:
+            raise JudgeError(f"no such folder or report: {path}")
+        except (OSError, UnicodeDecodeError, json.JSONDecodeError, AttributeError):
+            raise JudgeError(f"{path}: neither a folder nor a JSON-lines report of tools/judge")
+        named = [folder for folder in dict.fromkeys(named) if folder]
+        if not named:
+            raise JudgeError(f"{path}: a report that names no folder")
+        folders.extend(named)
+    return list(dict.fromkeys(folders))
+
+
+def folder_manifest(folder):
+    """The manifest entries of a folder by file: its manifest.jsonl where it
+    describes the files as they are, else described afresh (not written)."""
+    from .binary import BinaryError
+    from .manifest import describe_folder, executables
+    entries = read_manifest(folder)
+    files = executables(folder)
+    if files and all(file in entries and entries[file].get("sha256") == sha256_of(os.path.join(folder, file))
+                     for file in files):
+        return entries
+    try:
+        return {entry["file"]: entry for entry in describe_folder(folder, files)}
+    except BinaryError as error:
+        raise JudgeError(str(error))
+
+
+def where_went(routine):
+    """A routine of a manifest entry in a few words: "74 B", "inlined into
+    main (36 B)", "gone"."""
+    if routine is None:
+        return "-"
+    parts = []
+    if routine.get("function"):
+        parts.append(f"{routine['function']['size']} B")
+    for copy in routine.get("inlined") or []:
+        size = sum(int(end, 16) - int(start, 16) for start, end in copy["ranges"])
+        parts.append(f"inlined into {copy['into']} ({size} B)")
+    if not parts:
+        return routine["where"]
+    return ", ".join(parts)
+
+
+def millions(count):
+    return "-" if count is None else f"{count / 1e6:.2f} M"
+
+
+def side_by_side(paths, programs=None, sizes=(), callgrind=True, jobs=2):
+    """The table of tools/judge --compare, as text."""
+    from .programs import ROUTINES
+    folders = folders_of(paths)
+    manifests = [folder_manifest(folder) for folder in folders]
+    wanted = [name.strip() for name in programs.split(",")] if programs else list(ROUTINES)
+    unknown = [name for name in wanted if name not in ROUTINES]
+    if unknown:
+        raise JudgeError(f"no program {', '.join(unknown)} in the suite")
+    chosen = {}
+    for item in sizes:
+        name, _, size = item.partition("=")
+        if name not in ROUTINES or not size.isdigit():
+            raise JudgeError(f"--size {item}: PROGRAM=N, N a whole number")
+        chosen[name] = int(size)
+    store = ROOT / "build" / "judge" / "inputs"
+    inputs = {program: bench_input(program, chosen.get(program), store) for program in wanted}
+    host = host_machine()
+
+    # The instructions of every native executable, two runs at a time.
+    counts, jobs_list = {}, []
+    for index, (folder, entries) in enumerate(zip(folders, manifests)):
+        for file, entry in entries.items():
+            if entry["program"] in wanted and callgrind and entry["elf"]["machine"] == host:
+                jobs_list.append((index, file, os.path.join(folder, file), inputs[entry["program"]][0]))
+    with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, jobs)) as pool:
+        for (index, file, _, _), count in zip(jobs_list, pool.map(lambda job: instructions(job[2], job[3]), jobs_list)):
+            counts[(index, file)] = count
+
+    names = [chr(ord("A") + n) if n < 26 else f"F{n}" for n in range(len(folders))]
+    lines = []
+    for name, folder, entries in zip(names, folders, manifests):
+        compilers = sorted({entry["compiler"] or "?" for entry in entries.values()})
+        lines.append(f"{name}: {shown_path(folder)} ({', '.join(compilers) or 'no executable'})")
+    for program in wanted:
+        files = list(dict.fromkeys(file for entries in manifests for file, entry in entries.items()
+                                   if entry["program"] == program))
+        if not files:
+            continue
+        rows = []
+        for file in sorted(files):
+            row = [file, "instructions"]
+            for index, entries in enumerate(manifests):
+                if file not in entries:
+                    row.append("-")
+                elif not callgrind:
+                    row.append("not counted")
+                elif entries[file]["elf"]["machine"] != host:
+                    row.append(f"not counted ({entries[file]['elf']['machine']})")
+                else:
+                    row.append(millions(counts.get((index, file))))
+            rows.append(row)
+            for routine in ROUTINES[program]:
+                row = ["", routine]
+                for entries in manifests:
+                    entry = entries.get(file)
+                    found = next((r for r in entry["routines"] if r["name"] == routine), None) if entry else None
+                    row.append(where_went(found) if entry else "-")
+                rows.append(row)
+        header = ["", ""] + names
+        widths = [max(len(row[i]) for row in rows + [header]) for i in range(len(header))]
+        lines.append("")
+        lines.append(f"{program}, on {inputs[program][1]} (instructions: callgrind's total Ir of the run; bytes of "
+                     "each routine, where it went)")
+        for row in [header] + rows:
+            lines.append("  ".join(value.ljust(width) for value, width in zip(row, widths)).rstrip())
+    return "\n".join(lines)
 
 
 # --- reading reports -------------------------------------------------------
