@@ -163,10 +163,10 @@ def own_functions(binary, home):
     return sorted(unique.values(), key=lambda f: f.start)
 
 
-def symbol_functions(binary):
+def symbol_functions(symbols):
     """Functions by the symbol table alone, start-up files' left out."""
     unique = {}
-    for symbol in binary.symbols():
+    for symbol in symbols:
         if symbol.size and symbol.section and symbol.name not in START_UP and not symbol.name.startswith("$"):
             unique.setdefault(symbol.start, symbol)
     return sorted(unique.values(), key=lambda f: f.start)
@@ -210,7 +210,8 @@ def _read(binary, result, program, data, source_input, profile, cache, manifest)
     found = [re.sub(r": symbols only$", "", note.replace(f"{result.executable}: ", "", 1)) for note in result.notes]
     result.notes = []
     why = f" ({'; '.join(found)})" if found else " (none in the executable, no debug link)"
-    stripped = binary.dwarf is None and not binary.symbols()
+    symbols = binary.symbols()
+    stripped = binary.dwarf is None and not symbols
     if stripped:
         result.notes.append(f"stripped: no symbol table and no debug information{why}; the whole of .text is "
                             "shown, tied to no function or line")
@@ -235,8 +236,7 @@ def _read(binary, result, program, data, source_input, profile, cache, manifest)
     if result.debug:
         chosen = own_functions(binary, home)
     else:
-        chosen = symbol_functions(binary)
-    symbols = binary.symbols()
+        chosen = symbol_functions(symbols)
     by_start = {}
     for symbol in symbols:
         by_start.setdefault(symbol.start, []).append(symbol)

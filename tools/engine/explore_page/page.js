@@ -26,6 +26,7 @@
   const num = (n) => (n < 0 ? "\u2013" : n.toLocaleString("en"));
   const plural = (n, word) => `${num(n)} ${word}${n === 1 ? "" : "s"}`;
   const short = (file) => (file || "?").split("/").pop();
+  const esc = (text) => String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;");
 
   if (D.kind === "index") index();
   else program();
@@ -224,40 +225,54 @@
       if (b.placeless.length) {
         const kinds = b.placeless.filter((r) => state.kinds.has(S[r[0]]));
         if (kinds.length) {
-          col.append(el("details", { class: "note" }, el("summary", {}, `${plural(kinds.length, "remark")} without a line`),
-            kinds.slice(0, 400).map((r) => el("div", { class: "remark" }, el("span", { class: "k " + S[r[0]] }, S[r[0]]),
+          // Drawn when opened: g++ leaves thousands without a line.
+          const list = el("details", { class: "note" }, el("summary", {}, `${plural(kinds.length, "remark")} without a line`));
+          list.addEventListener("toggle", () => {
+            if (!list.open || list.childElementCount > 1) return;
+            list.append(...kinds.slice(0, 400).map((r) => el("div", { class: "remark" }, el("span", { class: "k " + S[r[0]] }, S[r[0]]),
               ` ${S[r[1]]} in ${S[r[2]]}: `, el("span", { class: "m" }, S[r[6]]))),
-            kinds.length > 400 ? el("div", {}, `\u2026 and ${kinds.length - 400} more in ${b.executable}.remarks.jsonl`) : null));
+            ...(kinds.length > 400 ? [el("div", {}, `\u2026 and ${kinds.length - 400} more in ${b.executable}.remarks.jsonl`)] : []));
+          });
+          col.append(list);
         }
       }
+      // The rows as one piece of HTML: thousands of them draw at once.
+      const html = [];
       let fn = -1;
-      const frag = document.createDocumentFragment();
+      const counts = new Map();
+      for (const ins of b.ins) counts.set(ins[4], (counts.get(ins[4]) || 0) + 1);
       b.ins.forEach((ins, i) => {
-        const [address, size, bytes, text, f, file, line, chain, ir] = ins;
+        const [address, , bytes, text, f, file, line, chain, ir] = ins;
         if (f !== fn) {
           fn = f;
           const func = b.functions[f];
-          const count = b.ins.filter((x) => x[4] === f).length;
-          frag.append(el("div", { class: "fn", title: func.symbols.join(", ") }, func.name, " ",
-            el("span", { class: "sub" }, `${func.size} B, ${count} instr.` + (func.file && func.file !== files[main] ? ` \u00b7 ${short(func.file)}` : ""))));
+          html.push(`<div class="fn" title="${esc(func.symbols.join(", "))}">${esc(func.name)} <span class="sub">${func.size} B, ${counts.get(f)} instr.` +
+            (func.file && func.file !== files[main] ? ` \u00b7 ${esc(short(func.file))}` : "") + "</span></div>");
         }
         let where = file < 0 ? "?" : (file === main ? String(line) : `${short(files[file])}:${line}`);
         if (chain.length) {
           const outer = chain[chain.length - 1];
           where += ` \u2190${outer[1] === main ? "" : short(files[outer[1]]) + ":"}${outer[2]}`;
         }
-        const row = el("div", { class: "i" + (chain.length ? " inl" : ""), "data-i": i },
-          el("span", { class: "ad" }, hex(address).padStart(8)),
-          el("span", { class: "by", title: bytes }, bytes),
-          el("span", { class: "tx" }, text),
-          el("span", { class: "li" }, where),
-          b.profiled ? el("span", { class: "ir" + (ir ? "" : " zero"), title: "executed in the run of the sample input" }, ir ? num(ir) : "0") : null);
-        row.addEventListener("mouseenter", () => lightInstruction(k, i, true));
-        row.addEventListener("mouseleave", () => lightInstruction(k, i, false));
-        rows[k][i] = row;
-        frag.append(row);
+        html.push(`<div class="i${chain.length ? " inl" : ""}" data-i="${i}"><span class="ad">${hex(address)}</span>` +
+          `<span class="by" title="${bytes}">${bytes}</span><span class="tx">${esc(text)}</span><span class="li">${esc(where)}</span>` +
+          (b.profiled ? `<span class="ir${ir ? "" : " zero"}">${ir ? num(ir) : "0"}</span>` : "") + "</div>");
       });
-      col.append(frag);
+      const body = el("div", { class: "rows", html: html.join("") });
+      body.querySelectorAll(".i").forEach((row) => { rows[k][+row.dataset.i] = row; });
+      body.addEventListener("mouseover", (e) => {
+        const row = e.target.closest(".i");
+        if (row && row !== body.current) {
+          if (body.current) lightInstruction(k, +body.current.dataset.i, false);
+          body.current = row;
+          lightInstruction(k, +row.dataset.i, true);
+        }
+      });
+      body.addEventListener("mouseleave", () => {
+        if (body.current) lightInstruction(k, +body.current.dataset.i, false);
+        body.current = null;
+      });
+      col.append(body);
       return col;
     }
 
