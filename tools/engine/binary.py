@@ -187,9 +187,15 @@ class Binary:
 
     def executable_sections(self):
         """The sections of code loaded into memory: [(name, address, size)]."""
-        return [(s.name, s["sh_addr"], s["sh_size"]) for s in self.elf.iter_sections()
-                if s["sh_flags"] & SH_FLAGS.SHF_EXECINSTR and s["sh_flags"] & SH_FLAGS.SHF_ALLOC
-                and s["sh_size"] > 0]
+        # Read once: section_at asks for them for every symbol and function.
+        if "executable_sections" not in self.__dict__.get("_cache", {}):
+            found = [(s.name, s["sh_addr"], s["sh_size"]) for s in self.elf.iter_sections()
+                     if s["sh_flags"] & SH_FLAGS.SHF_EXECINSTR and s["sh_flags"] & SH_FLAGS.SHF_ALLOC
+                     and s["sh_size"] > 0]
+            if "_cache" not in self.__dict__:
+                return found
+            self._cache["executable_sections"] = found
+        return list(self._cache["executable_sections"])
 
     def section_at(self, address):
         for name, start, size in self.executable_sections():
