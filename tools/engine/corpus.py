@@ -96,6 +96,7 @@ class Cell:
     remarks: bool = True
     debug: bool = True
     jobs: int = 1  # builds and runs at once within the cell
+    work: str = None  # where the cell builds (default: the temporary folder of the host)
 
     @property
     def name(self):
@@ -338,7 +339,10 @@ def cell_job(cell, into, log=print):
     """Makes one cell and leaves it, whatever happened, as into/<cell>.tar.
     Returns whether the cell was made."""
     started = time.time()
-    work = tempfile.mkdtemp(prefix="corpus-cell-")
+    try:
+        work = tempfile.mkdtemp(prefix="corpus-cell-", dir=cell.work)
+    except OSError as error:
+        raise CorpusError(f"{cell.work or tempfile.gettempdir()}: no folder for the cell ({error.strerror})")
     stage = os.path.join(work, "stage")
     record = {"cell": {**asdict(cell), "name": cell.name, "status": "failed", "reason": None,
                        "host": socket.gethostname(), "started": started, "seconds": None},
@@ -391,6 +395,7 @@ def made(cell, work, stage, record, note):
     runner = runner_for(cell.machine)
     folder = os.path.join(work, "build")
     options = None if cell.options == "suite" else cell.options
+    phases = {"build": time.monotonic()}
     built = builder.build(folder, cxx=cell.compiler, target=target, options=options, programs=cell.programs,
                           jobs=cell.jobs, remarks=cell.remarks, debug=cell.debug)
     if not built:
@@ -401,9 +406,12 @@ def made(cell, work, stage, record, note):
         raise CellFailure(f"{len(broken)} of {len(built)} not built; {broken[0].executable}: {last[:300]}")
     note(f"built {len(built)} with {compiler.label} ({compiler.command}) for {compiler.target}")
     files = [item.executable for item in built]
+    phases["describe"] = time.monotonic()
     entries = {entry["file"]: entry for entry in manifest.describe_folder(folder, files, warn=note)}
+    phases["judge"] = time.monotonic()
     verdicts = {result["file"]: result for result in judge.quick(
         folder, runner, executables=[(item.executable, item.program, item.build) for item in built], jobs=cell.jobs)}
+    phases["record"] = time.monotonic()
     levels = {executable: [f"-{level}"] for program in suite_programs() for executable, _, level in program.builds}
     kept, rejected = os.path.join(stage, "cells", cell.name), os.path.join(stage, "rejected", cell.name)
     entries_of = {"cells": [], "rejected": []}
@@ -469,6 +477,10 @@ def made(cell, work, stage, record, note):
             manifest.write_manifest(entries_of[top], os.path.join(home, "manifest.jsonl"))
     verified = sum(row["verified"] for row in record["binaries"] if row["stripped_of"] is None)
     note(f"verified {verified} of {len(built)}" + (", stripped copies made" if cell.stripped else ""))
+    phases["end"] = time.monotonic()
+    names = list(phases)
+    record["cell"]["phases"] = {name: round(phases[following] - phases[name], 3)
+                                for name, following in zip(names, names[1:])}
 
 
 # --- the database ------------------------------------------------------------
@@ -649,14 +661,14 @@ def write_whole(path, text):
 
 
 def run(matrix_path, out, jobs=None, timeout=None, sshlogins=(), slf=None, ssh=None, record_missing=False,
-        cell_jobs=None, say=print):
+        cell_jobs=None, work=None, say=print):
     """Builds, verifies and records every cell of the matrix not yet done
     into OUT; returns the number of cells that failed."""
     cells, settings = load_matrix(matrix_path)
     jobs = jobs or settings["jobs"] or os.cpu_count() or 1
     inner = cell_jobs or (1 if jobs >= (os.cpu_count() or 1) else max(1, (os.cpu_count() or 1) // jobs))
     for cell in cells:
-        cell.jobs = inner
+        cell.jobs, cell.work = inner, work
     timeout = timeout or settings["timeout"]
     missing = check_compilers(cells)
     if missing and not record_missing:
@@ -694,6 +706,10 @@ def run(matrix_path, out, jobs=None, timeout=None, sshlogins=(), slf=None, ssh=N
         if (cell.compiler, cell.machine) in missing and cell.name not in done:
             record_failure(connection, cell, missing[(cell.compiler, cell.machine)])
     todo = [cell for cell in cells if cell.name not in done and (cell.compiler, cell.machine) not in missing]
+    # The longest first, so that no long cell starts last: an emulated
+    # machine's, then the unoptimised builds'.
+    todo.sort(key=lambda cell: (machine_for(cell.machine) in (host_machine(), "EM_386"),
+                                not ("-O0" in cell.options.split() or cell.options == "suite")))
     if todo:
         run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connection, say)
     for tar in sorted(glob_tars(out)):
