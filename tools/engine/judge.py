@@ -1328,7 +1328,10 @@ def where_went(routine):
 
 
 def millions(count):
-    return "-" if count is None else f"{count / 1e6:.2f} M"
+    """6140123 as "6.14 M"; below a million the count itself."""
+    if count is None:
+        return "-"
+    return f"{count / 1e6:.2f} M" if count >= 1e6 else f"{count:,}"
 
 
 def side_by_side(paths, programs=None, sizes=(), callgrind=True, jobs=2):
