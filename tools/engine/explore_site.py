@@ -240,7 +240,8 @@ def index_page(programs, folders, labels, warnings):
                     "remarks": None if build.remarks is None else {
                         kind: sum(1 for r in build.remarks if r.get("kind") == kind)
                         for kind in ("passed", "missed", "analysis")},
-                    "routines": {r.get("name"): {"fate": fate(r), "size": (r.get("function") or {}).get("size"),
+                    "routines": {r.get("name"): {"fate": fate(r), "where": r.get("where"),
+                                                 "size": (r.get("function") or {}).get("size"),
                                                  "inlinedBytes": inlined_bytes(r)} for r in build.routines},
                 })
         data["programs"].append(entry)

@@ -237,11 +237,21 @@
         }
       }
       // The rows as one piece of HTML: thousands of them draw at once.
+      // The functions of the program's own source first (main and its
+      // routines), then those of other files (common/suite.hpp's).
       const html = [];
       let fn = -1;
-      const counts = new Map();
-      for (const ins of b.ins) counts.set(ins[4], (counts.get(ins[4]) || 0) + 1);
+      const counts = new Map(), byFn = new Map();
       b.ins.forEach((ins, i) => {
+        counts.set(ins[4], (counts.get(ins[4]) || 0) + 1);
+        push(byFn, ins[4], i);
+      });
+      const order = [...byFn.keys()].sort((x, y) => {
+        const ox = b.functions[x].file === files[main] ? 0 : 1, oy = b.functions[y].file === files[main] ? 0 : 1;
+        return ox - oy || b.functions[x].ranges[0][0] - b.functions[y].ranges[0][0];
+      });
+      order.flatMap((f) => byFn.get(f)).forEach((i) => {
+        const ins = b.ins[i];
         const [address, , bytes, text, f, file, line, chain, ir] = ins;
         if (f !== fn) {
           fn = f;
@@ -279,8 +289,9 @@
     function reveal(container, node) {
       if (!container || !node) return;
       const top = node.offsetTop, bottom = top + node.offsetHeight;
-      if (top < container.scrollTop + 30 || bottom > container.scrollTop + container.clientHeight) {
-        container.scrollTop = Math.max(0, top - container.clientHeight / 3);
+      // Brought into the upper part of its pane, so that what follows shows too.
+      if (top < container.scrollTop + 40 || bottom > container.scrollTop + container.clientHeight * 0.6) {
+        container.scrollTop = Math.max(0, top - container.clientHeight / 5);
       }
     }
     function lightLine(key, on) {
@@ -291,8 +302,9 @@
         for (const i of own) rows[k][i] && rows[k][i].classList.toggle("own", on);
         for (const i of via) rows[k][i] && rows[k][i].classList.toggle("via", on);
         if (on) {
-          const first = Math.min(own.length ? own[0] : Infinity, via.length ? via[0] : Infinity);
-          if (first !== Infinity) reveal(rows[k][first] && rows[k][first].parentNode, rows[k][first]);
+          let first = Infinity, top = Infinity;
+          for (const i of own.concat(via)) if (rows[k][i] && rows[k][i].offsetTop < top) { top = rows[k][i].offsetTop; first = i; }
+          if (first !== Infinity && rows[k][first]) reveal(rows[k][first].closest(".col"), rows[k][first]);
           said.push(`${b.build}: ${own.length}` + (via.length ? ` + ${via.length} inlined` : ""));
         }
       }
@@ -326,10 +338,19 @@
     // The difference of two builds, line by line.
     function diffSection() {
       const pick = (id, k0) => el("select", { id, onchange: drawDiff }, B.map((b, k) => el("option", { value: k, selected: k === k0 }, label(b))));
-      const last = B.length - 1;
-      const firstOptimised = B.findIndex((b) => b.level && b.level !== "O0");
+      // At first: b0 and the last build of one folder; with several, the
+      // same build of the first two.
+      let a = 0, b = B.length - 1;
+      if (several) {
+        const second = B.findIndex((x) => x.folder !== B[0].folder);
+        b = B.findIndex((x, k) => k >= second && x.folder === B[second].folder && x.build === "b2");
+        a = B.findIndex((x) => x.folder === B[0].folder && x.build === "b2");
+        if (a < 0 || b < 0) { a = 0; b = second; }
+      } else {
+        b = B.length - 1;
+      }
       const section = el("section", { class: "diff", id: "diff" }, el("h2", {}, "Two builds line by line"),
-        el("div", {}, "Instructions per line of ", pick("diff-a", 0), " and ", pick("diff-b", firstOptimised > 0 ? last : Math.min(1, last)),
+        el("div", {}, "Instructions per line of ", pick("diff-a", a), " and ", pick("diff-b", b),
           el("span", { class: "legend" }, "  (own instructions; the inlined ones in brackets)")),
         el("div", { id: "diff-table" }));
       setTimeout(drawDiff, 0);
@@ -348,7 +369,7 @@
         if (d > 0) more++; else if (d < 0) fewer++;
         const s = D.sources[fi];
         const code = s && s.lines ? (s.lines[n - 1] || "").replace(/<[^>]*>/g, "").replace(/&lt;/g, "<").replace(/&gt;/g, ">").replace(/&amp;/g, "&").replace(/&quot;/g, '"').replace(/&#39;/g, "'") : "";
-        return el("tr", {}, el("td", { class: "name" }, `${short(files[fi])}:${n}`), el("td", { class: "code" }, code.trim()),
+        return el("tr", {}, el("td", { class: "name" }, `${short(files[fi])}:${n}`), el("td", { class: "code" }, n ? code.trim() : "(line 0: code the compiler ties to no line)"),
           el("td", {}, cell(fa)), el("td", {}, cell(fb)),
           el("td", { class: d > 0 ? "delta-more" : d < 0 ? "delta-fewer" : "" }, d > 0 ? `+${d} more` : d < 0 ? `${d} fewer` : "="),
           el("td", {}, exec(fa, a)), el("td", {}, exec(fb, b)));
@@ -379,7 +400,7 @@
       const delta = (value, other) => {
         if (other === null || other === undefined || value < 0 || other < 0) return null;
         const d = value - other;
-        return d ? el("span", { class: d > 0 ? "delta-more" : "delta-fewer" }, ` (${d > 0 ? "+" : ""}${num(d)})`) : el("span", { class: "legend" }, " (=)");
+        return d ? el("span", { class: d > 0 ? "delta-more" : "delta-fewer" }, ` (${d > 0 ? "+" : "\u2212"}${num(Math.abs(d))})`) : el("span", { class: "legend" }, " (=)");
       };
       const figure = (name, get) => el("tr", {}, el("td", { class: "name" }, name), cols.map((b) => {
         const v = get(b), o = base(b);
@@ -389,7 +410,7 @@
         const x = b.routines[r];
         if (!x) return el("td", { class: "fate fate-gone" }, "\u2013");
         const o = base(b), ox = o && o.routines[r];
-        const differs = ox && ox.fate !== x.fate;
+        const differs = ox && ox.where !== x.where;  // kept, inlined or gone: not the size
         return el("td", { class: "fate" + (x.fate === "gone" ? " fate-gone" : x.fate.startsWith("inlined") ? " fate-inlined" : ""), title: differs ? `${F[0].label}: ${ox.fate}` : null },
           x.fate, differs ? el("span", { class: "delta-more" }, " \u2260") : null);
       })));
