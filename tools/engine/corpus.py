@@ -17,7 +17,6 @@ is done only once its rows are in.  See docs/corpus.md."""
 
 import base64
 import bisect
-import collections
 import datetime
 import fcntl
 import hashlib
@@ -37,7 +36,7 @@ import tarfile
 import tempfile
 import time
 import tomllib
-from dataclasses import asdict, dataclass, field
+from dataclasses import asdict, dataclass
 
 from . import build as builder
 from . import judge, manifest
@@ -369,19 +368,20 @@ def cell_job(cell, into, log=print):
         for folder in ("cells", "rejected"):
             shutil.rmtree(os.path.join(stage, folder), ignore_errors=True)
     try:
-        os.makedirs(os.path.join(stage, "records"), exist_ok=True)
-        os.makedirs(os.path.join(stage, "logs"), exist_ok=True)
-        with open(os.path.join(stage, "records", cell.name + ".json"), "w") as f:
-            json.dump(record, f)
-        with open(os.path.join(stage, "logs", cell.name + ".log"), "w") as f:
-            f.write("\n".join(notes) + "\n")
         os.makedirs(into, exist_ok=True)
         tar = os.path.join(into, cell.name + ".tar")
         with tarfile.open(tar + ".part", "w") as archive:
-            # The record last: an archive is read in this order.
-            for top in ("cells", "rejected", "logs", "records"):
+            for top in ("cells", "rejected"):
                 if os.path.exists(os.path.join(stage, top)):
                     archive.add(os.path.join(stage, top), arcname=top)
+            # The log and the record from memory (the cell's folder may be
+            # what filled up), the record last: an archive is read in order.
+            for member, text in ((f"logs/{cell.name}.log", "\n".join(notes) + "\n"),
+                                 (f"records/{cell.name}.json", json.dumps(record))):
+                data = text.encode()
+                info = tarfile.TarInfo(member)
+                info.size, info.mtime, info.mode = len(data), int(time.time()), 0o644
+                archive.addfile(info, io.BytesIO(data))
         os.replace(tar + ".part", tar)
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -689,7 +689,6 @@ def run(matrix_path, out, jobs=None, timeout=None, sshlogins=(), slf=None, ssh=N
     shutil.copyfile(matrix_path, os.path.join(out, "matrix.toml.part"))
     os.replace(os.path.join(out, "matrix.toml.part"), os.path.join(out, "matrix.toml"))
     connection = open_database(os.path.join(out, "corpus.sqlite"))
-    by_name = {cell.name: cell for cell in cells}
 
     def take_in(tar):
         record = unpack(out, tar, connection)
@@ -736,18 +735,28 @@ def run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connect
     """Runs the cells through GNU parallel, each finished cell taken in as
     soon as parallel reports it; the cells that left nothing are recorded
     failed with what the joblog says of them."""
-    listing = "".join(f"{cell.name}\t{cell.encoded()}\n" for cell in todo)
+    # OUT/cells.tsv and OUT/joblog go together: the joblog names the cells
+    # by their line in cells.tsv.  While every cell to make is one of its
+    # lines, the list is kept (the cells done since as "done", which the
+    # job passes over) and parallel resumes from the joblog; otherwise a
+    # new list and joblog begin, the old joblog kept in joblog.earlier.
     cells_file, joblog = os.path.join(out, "cells.tsv"), os.path.join(out, "joblog")
-    previous = open(cells_file).read() if os.path.exists(cells_file) else None
-    resume = previous == listing and os.path.exists(joblog)
-    if not resume:
-        # Another list of cells: the joblog's numbers would name other
-        # cells, so it is kept aside and a new one begun.
+    previous = []
+    if os.path.exists(cells_file):
+        with open(cells_file) as f:
+            previous = [line.split("\t")[0] for line in f.read().splitlines()]
+    wanted = {cell.name: cell for cell in todo}
+    resume = os.path.exists(joblog) and set(wanted) <= set(previous)
+    if resume:
+        names = previous
+    else:
+        names = list(wanted)
         if os.path.exists(joblog):
             with open(joblog) as old, open(joblog + ".earlier", "a") as kept:
                 kept.write(old.read())
             os.remove(joblog)
-        write_whole(cells_file, listing)
+    write_whole(cells_file, "".join(f"{name}\t{wanted[name].encoded() if name in wanted else 'done'}\n"
+                                    for name in names))
     command = ["parallel", "--colsep", "\t", "-j", str(jobs), "--joblog", joblog, "--timeout", str(timeout),
                "--termseq", "TERM,2000,KILL,25"]
     if resume:
@@ -781,15 +790,18 @@ def run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connect
     done = done_cells(connection)
     states = dict(connection.execute("SELECT name, reason FROM cells"))
     log = read_joblog(joblog)
-    for seq, cell in enumerate(todo, 1):
-        if cell.name in done:
+    for seq, name in enumerate(names, 1):
+        cell = wanted.get(name)
+        if cell is None or cell.name in done:
             continue
         job = log.get(seq)
         if job is None:
             reason = "not run: the run was stopped before it"
-        elif job["signal"] or job["exit"] < 0:
-            reason = (f"stopped at the time limit of {timeout:g} s" if job["runtime"] >= timeout - 1
-                      else f"killed by signal {job['signal'] or 'unknown'} after {job['runtime']:.0f} s")
+        elif job["runtime"] >= timeout - 1 and job["exit"] != 0:
+            reason = f"stopped at the time limit of {timeout:g} s"
+        elif job["signal"] or job["exit"] < 0 or job["exit"] > 128:
+            number = job["signal"] or (job["exit"] - 128 if job["exit"] > 128 else None)
+            reason = f"killed by signal {number or 'unknown'} after {job['runtime']:.0f} s on {job['host']}"
         elif cell.name in states and states[cell.name]:
             continue  # the cell recorded its own reason
         else:
@@ -800,6 +812,8 @@ def run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connect
 
 def cell_main(name, encoded):
     """`tools/corpus --cell NAME SPEC`: one cell, into ./incoming/NAME.tar."""
+    if encoded == "done":
+        return 0  # made in an earlier run
     cell = Cell.decoded(encoded)
     if cell.name != name:
         raise CorpusError(f"the cell {name} is described as {cell.name}")
