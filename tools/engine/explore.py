@@ -295,6 +295,8 @@ def _read(binary, result, program, data, source_input, profile, cache, manifest)
 
     if profile:
         _profile(binary, result, symbols, source_input, cache)
+    else:
+        result.profile_note = "executed instructions not measured (no run under callgrind was asked for)"
 
 
 def line_bytes(binary, functions):

@@ -41,6 +41,9 @@
     let rows = [];  // per build: the instruction elements by index
     let lineEls = new Map();  // "file:line" -> source line element
     const label = (b) => (several ? `${b.folder} \u00b7 ` : "") + b.build + (b.level ? ` (-${b.level})` : "");
+    // A column's figure head: its build, with the folder's number where there are several.
+    const folderNames = [...new Set(B.map((b) => b.folder))];
+    const tag = (b) => (several ? `${folderNames.indexOf(b.folder) + 1}:` : "") + b.build;
     // The columns shown at first: every build where there are few, else the
     // first and the last of each folder.
     if (B.length <= 4) B.forEach((b, k) => state.shown.add(k));
@@ -174,7 +177,7 @@
       const head = el("h3", {}, s.file, el("span", { class: "sub" }, fi === main ? "  the program's source" :
         `  ${used.size} lines with instructions${s.lines ? "" : " (source not found)"}`));
       const figHead = el("div", { class: "figs-head" }, el("span", { class: "no" }),
-        shown.map((k) => el("span", { class: "fig", title: `instructions per line: ${label(B[k])}` }, B[k].build)),
+        shown.map((k) => el("span", { class: "fig", title: `instructions per line: ${label(B[k])}` }, tag(B[k]))),
         el("span", { class: "what" }, "instructions per line, + those inlined by its calls"));
       const lines = [];
       for (let n = 1; n <= count; n++) {
