@@ -159,16 +159,23 @@ def build(out, cxx="g++", target=None, options=None, programs=None, jobs=2, werr
             os.makedirs(objects, exist_ok=True)
             obj = os.path.join(objects, f"{program.name}.cpp.o")
             compile_flags = (cxxflags + WARNINGS + (["-Werror"] if werror else []) + PROGRAM_OPTIONS
-                             + (["-g", f"-ffile-prefix-map={ROOT}=.", f"-ffile-prefix-map={work}=."] if debug else [])
-                             + ([REMARKS_OPTION] if remarks else []) + level + [STANDARD])
+                             + (["-g"] if debug else []) + ([REMARKS_OPTION] if remarks else [])
+                             + ([f"-ffile-prefix-map={ROOT}=.", f"-ffile-prefix-map={work}=."] if debug else [])
+                             + level + [STANDARD])
             compile_command = [compiler.command, *compiler.target_option, f"-I{ROOT}/common",
                                         *compile_flags, "-o", obj, "-c", str(ROOT / program.source)]
             linked = os.path.join(work, "bin", executable)
             os.makedirs(os.path.dirname(linked), exist_ok=True)
             link_command = [compiler.command, *compiler.target_option, *cxxflags, *ldflags, "-Wl,--as-needed",
                                      *link_flags, obj, "-o", linked]
-            if remarks and options is not None and "-flto" in " ".join(level):
-                link_command[1:1] = [REMARKS_OPTION]
+            # With -flto the link takes most decisions and writes their
+            # records into a folder of their own.
+            link_records = os.path.join(work, "CMakeFiles", f"{executable}.dir", "link-records")
+            lto = remarks and " -flto" in " " + " ".join(cxxflags + ldflags + link_flags)
+            if lto:
+                os.makedirs(link_records, exist_ok=True)
+                link_command += ([REMARKS_OPTION, "-dumpdir", link_records + "/"] if compiler.kind == "GNU" else
+                                 [f"-Wl,--plugin-opt=opt-remarks-filename={link_records}/link.opt.yaml"])
             result.commands = [compile_command, link_command]
             for step, command in (("compile", compile_command), ("link", link_command)):
                 started = time.monotonic()
@@ -199,8 +206,7 @@ def build(out, cxx="g++", target=None, options=None, programs=None, jobs=2, werr
                     return result
             if remarks:
                 records = sorted(glob.glob(os.path.join(objects, "*.opt-record.json.gz"))
-                                 + glob.glob(os.path.join(objects, "*.opt.yaml"))
-                                 + glob.glob(os.path.join(os.path.dirname(linked), "*.opt-record.json.gz")))
+                                 + glob.glob(os.path.join(objects, "*.opt.yaml"))) + ([link_records] if lto else [])
                 done = subprocess.run([sys.executable, str(ROOT / "tools" / "remarks"), "--source-root", str(ROOT),
                                        "--build-root", work, "--output", linked + ".remarks.jsonl", *records],
                                       capture_output=True, text=True, errors="replace")
