@@ -227,6 +227,59 @@ class Executed(unittest.TestCase):
                     self.assertGreater(counts["b2"], 0)
 
 
+class ProfileFormat(unittest.TestCase):
+    """Reading callgrind's format: ids of names per kind, relative
+    addresses, and a call's inclusive cost left to the callee."""
+
+    PROFILE = """# callgrind format
+version: 1
+positions: instr
+events: Ir
+ob=(1) /usr/lib/x86_64-linux-gnu/libc.so.6
+fl=(1) ./stdio-common/printf.c
+fn=(1) printf
+0x5c400 7
++2 3
+ob=(2) /work/bin/selection_sort_b2
+fl=(2) ./sorting/selection_sort.cpp
+fn=(2) main
+0x1340 1
++4 2
+*  5
+cob=(1)
+cfn=(1)
+calls=1 0x5c400
++1 900
++5 4
+-9 6
+fn=(1)
+0x1400 8
+ob=(1)
+fn=(2)
+0x1340 1000
+"""
+
+    def test_counts_of_the_executable_alone_without_the_calls_cost(self):
+        from engine import explore_profile
+        # (objects asked for, counts expected)
+        table = [
+            (["selection_sort_b2"], {0x1340: 1, 0x1344: 7, 0x134a: 4, 0x1341: 6, 0x1400: 8}),
+            (["libc.so.6"], {0x5c400: 7, 0x5c402: 3, 0x1340: 1000}),
+            (["fib_loop_b0"], {}),
+        ]
+        for objects, expected in table:
+            with self.subTest(objects=objects):
+                self.assertEqual(explore_profile.parse(self.PROFILE, objects), expected)
+
+    def test_the_load_offset_puts_a_count_on_mains_first_instruction(self):
+        from engine import explore_profile
+        table = [({0x1340: 1, 0x1344: 2}, 0x1340, 0), ({0x109340: 1}, 0x1340, 0x108000), ({0x1344: 1}, 0x1340, None),
+                 ({}, 0x1340, None)]
+        for counts, main, offset in table:
+            with self.subTest(counts=counts):
+                self.assertEqual(explore_profile.load_offset(counts, main), offset)
+
+
 class Site(unittest.TestCase):
     """The site of the g++ and the clang folders."""
 
