@@ -66,17 +66,17 @@ def parse(text, objects):
         first = line[0]
         if first.isdigit() or first in "+-*":
             fields = line.split()
-            spec = fields[0]
-            if spec.startswith("0x"):
-                address = int(spec, 16)
-            elif spec[0] == "+":
-                address = last + int(spec[1:], 0)
-            elif spec[0] == "-":
-                address = last - int(spec[1:], 0)
-            elif spec == "*":
+            position = fields[0]
+            if position.startswith("0x"):
+                address = int(position, 16)
+            elif position[0] == "+":
+                address = last + int(position[1:], 0)
+            elif position[0] == "-":
+                address = last - int(position[1:], 0)
+            elif position == "*":
                 address = last
             else:
-                address = int(spec, 0)
+                address = int(position, 0)
             last = address
             if skip_next:
                 skip_next = False
