@@ -732,6 +732,44 @@ def _plt_got_entries(binary, section):
     return found
 
 
+def _nested_functions(binary):
+    """The out-of-line functions whose DIE lies within another function's
+    (g++ puts a lambda's operator() there), which dwarf_functions() leaves
+    to the function around them."""
+    if binary.dwarf is None:
+        return []
+    home = binary._cache.get("home")
+    found = []
+
+    def walk(die, inside):
+        for child in die.iter_children():
+            nested = inside
+            if child.tag == "DW_TAG_subprogram":
+                ranges = binary.ranges_of(child)
+                if inside and ranges:
+                    origin = binary._named(child)
+                    name = text(origin.attributes["DW_AT_name"]) if "DW_AT_name" in origin.attributes else "?"
+                    _, files = binary._file_names(origin.cu)
+                    declared = origin
+                    while declared is not None and "DW_AT_decl_file" not in declared.attributes:
+                        declared = declared.get_parent()  # a lambda's class tells where it is
+                    declared = declared if declared is not None else origin
+                    decl, line = declared.attributes.get("DW_AT_decl_file"), declared.attributes.get("DW_AT_decl_line")
+                    found.append(Function(
+                        name=name, linkage_name=binary._linkage(child) or name, start=ranges[0][0],
+                        size=sum(end - start for start, end in ranges), section=binary.section_at(ranges[0][0]),
+                        file=files.get(decl.value) if decl else None, line=line.value if line else None,
+                        in_program=home is not None and origin.cu.cu_offset == home, scope=binary._scope(origin),
+                        ranges=ranges))
+                nested = nested or bool(ranges)
+            if child.has_children:
+                walk(child, nested)
+
+    for unit in binary.units():
+        walk(unit.get_top_DIE(), False)
+    return found
+
+
 def code_functions(binary, program=None, routines=()):
     """Every function of every executable section, sorted by start: the
     symbol table's STT_FUNC, DWARF's subprograms (each part of one split
@@ -743,7 +781,7 @@ def code_functions(binary, program=None, routines=()):
     if program is not None and binary.dwarf is not None:
         binary.read_program(program)
     parts = {}  # start: (Function, part index, end)
-    for function in binary.dwarf_functions():
+    for function in binary.dwarf_functions() + _nested_functions(binary):
         for index, (low, high) in enumerate(sorted(function.ranges)):
             if binary.machine == "EM_ARM":
                 low, high = low & ~1, high & ~1
