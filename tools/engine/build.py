@@ -158,16 +158,18 @@ def build(out, cxx="g++", target=None, options=None, programs=None, jobs=2, werr
             objects = os.path.join(work, "CMakeFiles", f"{executable}.dir", program.folder)
             os.makedirs(objects, exist_ok=True)
             obj = os.path.join(objects, f"{program.name}.cpp.o")
+            prefix_maps = [f"-ffile-prefix-map={ROOT}=.", f"-ffile-prefix-map={work}=."] if debug else []
             compile_flags = (cxxflags + WARNINGS + (["-Werror"] if werror else []) + PROGRAM_OPTIONS
-                             + (["-g"] if debug else []) + ([REMARKS_OPTION] if remarks else [])
-                             + ([f"-ffile-prefix-map={ROOT}=.", f"-ffile-prefix-map={work}=."] if debug else [])
+                             + (["-g"] if debug else []) + ([REMARKS_OPTION] if remarks else []) + prefix_maps
                              + level + [STANDARD])
             compile_command = [compiler.command, *compiler.target_option, f"-I{ROOT}/common",
                                         *compile_flags, "-o", obj, "-c", str(ROOT / program.source)]
             linked = os.path.join(work, "bin", executable)
             os.makedirs(os.path.dirname(linked), exist_ok=True)
+            # The prefix maps at the link too: with -flto the code and its
+            # debug information are made there.
             link_command = [compiler.command, *compiler.target_option, *cxxflags, *ldflags, "-Wl,--as-needed",
-                                     *link_flags, obj, "-o", linked]
+                            *link_flags, *prefix_maps, obj, "-o", linked]
             # With -flto the link takes most decisions and writes their
             # records into a folder of their own.
             link_records = os.path.join(work, "CMakeFiles", f"{executable}.dir", "link-records")
