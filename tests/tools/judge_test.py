@@ -239,6 +239,11 @@ class Judged(unittest.TestCase):
                 tests[0]["metrics"]["size..text"] = int(tests[0]["metrics"]["size..text"] * factor)
             return change
 
+        def slower(seconds):
+            def change(tests):
+                tests[1]["metrics"]["exec_time"] += seconds
+            return change
+
         def new_failure(tests):
             tests.append({"name": "console-suite :: -O3 :: fib_loop", "code": "FAIL", "elapsed": 0.1, "output": "",
                           "metrics": {}})
@@ -256,6 +261,9 @@ class Judged(unittest.TestCase):
             (clean["lit"], self.edited("new", new_failure), 1, ["new tests that fail: 1", "    -O3 :: fib_loop"]),
             (clean["lit"], self.edited("grown", grow(1.2)), 1, ["(+20.0 %)"]),
             (clean["lit"], self.edited("little", grow(1.02)), 0, ["no regression"]),
+            (clean["lit"], self.edited("slower", slower(0.005)), 1, ["exec_time", "grown beyond the thresholds "
+                                                                   "(size..text 5 %, exec_time 25 % and 0.001 s): 1"]),
+            (clean["lit"], self.edited("noise", slower(0.0004)), 0, ["no regression"]),
             (clean["lit"], os.path.join(self.scratch, "missing.json"), 2, ["no such file"]),
             (bad["xml"], clean["lit"], 2, ["neither lit's JSON nor an LNT report"]),
             (clean["jsonl"], clean["lit"], 2, ["neither lit's JSON nor an LNT report"]),
