@@ -370,6 +370,34 @@ class Quick(unittest.TestCase):
                 self.assertEqual("exec_time" in test["metrics"], measured)
                 self.assertEqual("exec_time not measured: run under env" in test["output"], not measured)
 
+    def test_another_machine_without_a_runner_is_unsupported(self):
+        folder = os.path.join(self.scratch, "foreign")
+        os.makedirs(folder)
+        data = bytearray(read(os.path.join(BIN, "fib_loop_b2"), True))
+        data[18:20] = (183).to_bytes(2, "little")  # EM_AARCH64
+        path = os.path.join(folder, "fib_loop_b2")
+        with open(path, "wb") as file:
+            file.write(data)
+        os.chmod(path, 0o755)
+        reports = {kind: os.path.join(self.scratch, f"foreign.{kind}") for kind in ("lit", "lnt", "xml")}
+        done = run(JUDGE + [folder, "--quick", "--lit-json", reports["lit"], "--lnt", reports["lnt"],
+                            "--junit", reports["xml"]])
+        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        self.assertIn("UNSUPPORTED fib_loop_b2: built for another machine (ELF machine 183)", done.stdout)
+        (test,) = loaded(reports["lit"])["tests"]
+        self.assertEqual((test["code"], "exec_time" in test["metrics"]), ("UNSUPPORTED", False))
+        (entry,) = loaded(reports["lnt"])["tests"]
+        self.assertNotIn("execution_status", entry)
+        case = ET.parse(reports["xml"]).getroot().find("testsuite/testcase")
+        self.assertIsNotNone(case.find("skipped"))
+        # A test that passed before and cannot run now is a regression.
+        passed = os.path.join(self.scratch, "passed.json")
+        with open(passed, "w") as file:
+            json.dump({"__version__": [16, 0, 0], "elapsed": 1.0, "tests": [dict(test, code="PASS")]}, file)
+        done = run(COMPARE + [passed, reports["lit"]])
+        self.assertEqual(done.returncode, 1, done.stdout)
+        self.assertIn("unsupported now (passed before): 1", done.stdout)
+
     def test_bad_inputs_are_one_line(self):
         for argv in ([os.path.join(self.scratch, "none"), "--quick"], [self.scratch, "--quick"],
                      ["--cxx", "no-such-g++", "--options", "-O2"], ["--compare", os.path.join(self.scratch, "x")]):

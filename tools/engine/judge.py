@@ -744,6 +744,18 @@ def elf_facts(path):
         return None, None
 
 
+def elf_machine_number(path):
+    """e_machine of an ELF file, from its header alone; None for another file."""
+    try:
+        with open(path, "rb") as file:
+            header = file.read(20)
+    except OSError:
+        return None
+    if len(header) < 20 or header[:4] != b"\x7fELF":
+        return None
+    return int.from_bytes(header[18:20], "little" if header[5] == 1 else "big")
+
+
 def objcopy_for(machine):
     """An objcopy that can strip executables of an ELF machine."""
     if machine == host_machine() and shutil.which("objcopy"):
@@ -844,6 +856,12 @@ def judge_records(records, runner, jobs, keep_root, objcopy=None, once_per_code=
     metrics, the metrics."""
     first_of_code, judged = {}, []
     for record in records:
+        if record["verdict"] is None and not runner:
+            machine = elf_machine_number(record["path"])
+            if machine is not None and machine != elf_machine_number("/proc/self/exe"):
+                record["verdict"] = "unsupported"
+                record["note"] = (f"built for another machine (ELF machine {machine}), which this one runs only "
+                                  "through a runner (--runner)")
         if record["verdict"] is not None:
             continue
         code = record["loaded_sha256"] if once_per_code else None
@@ -955,6 +973,10 @@ def build_cells(cxx, target, sets, out, jobs=2, remarks=True, say=lambda line: N
             if not item.ok:
                 record["verdict"] = "not built"
                 record["compile_log"] = item.log[-4000:]
+                # What an earlier call built there is not this build.
+                for suffix in ("", ".debug", ".remarks.jsonl"):
+                    if os.path.lexists(item.path + suffix):
+                        os.remove(item.path + suffix)
             else:
                 entry = entries.get(item.executable, {})
                 record["loaded_sha256"] = entry.get("loaded_sha256")
@@ -1027,6 +1049,8 @@ def fails_and_passes(records):
     found = {}
     for record in records:
         fails, passes = found.setdefault(record["program"], ([], []))
+        if record["verdict"] == "unsupported":
+            continue
         where = record["set"] if record["build"] is None or record["set"] == record["build"] else \
             f"{record['build']} ({record['set']})"
         (passes if record["verdict"] == "passed" else fails).append(where)
@@ -1061,7 +1085,7 @@ def failure_reports(records, compiler, runner, keep_root, host):
     to file a compiler bug, with the executable kept."""
     verdicts = fails_and_passes(records)
     for record in records:
-        if record["verdict"] == "passed" or record["verdict"] is None:
+        if record["verdict"] in ("passed", "unsupported", None):
             continue
         fails, passes = verdicts[record["program"]]
         report = {"program": record["program"], "build": record["build"], "option_set": record["set"],
