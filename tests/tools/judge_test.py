@@ -282,6 +282,15 @@ class Judged(unittest.TestCase):
 
     # --- --compare ----------------------------------------------------------
 
+    def test_side_by_side_of_reports(self):
+        done = run(JUDGE + ["--compare", self.runs["clean"][2]["jsonl"], self.runs["bad"][2]["jsonl"],
+                            "--programs", "fib_loop", "--no-callgrind"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        columns = [line.split(": ", 1)[1].split(" (")[0] for line in done.stdout.splitlines() if line[1:3] == ": "]
+        self.assertEqual(columns, [os.path.join(self.runs[name][1], slug) for name in ("clean", "bad")
+                                   for slug in ("O0", "O2", "O2_g")])
+        self.assertIn("not counted", done.stdout)
+
     def test_side_by_side(self):
         if not shutil.which("valgrind"):
             self.skipTest("valgrind is not installed")
