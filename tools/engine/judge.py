@@ -985,25 +985,26 @@ def build_cells(cxx, target, sets, out, jobs=2, remarks=True, say=lambda line: N
     return compiler, cells, records
 
 
-def folder_records(folder):
+def folder_records(folder, code=True):
     """The records of the suite's executables a folder holds, their option
-    set read from the .suite.flags each carries."""
+    set read from the .suite.flags each carries; with code, the digest of
+    the code each loads (Binary.loaded_digest)."""
     from .binary import Binary, BinaryError
     cell = {"label": None, "folder": os.path.abspath(folder)}
     records = []
     for file, program, build in folder_executables(folder):
         path = os.path.join(cell["folder"], file)
-        flags, code = None, None
+        flags, digest = None, None
         try:
             binary = Binary(path)
             given = binary.suite_flags()
             flags = given["flags"] if given else None
-            code = binary.loaded_digest()
+            digest = binary.loaded_digest() if code else None
             compiler = given["compiler"] if given else None
         except (BinaryError, OSError):
             compiler = None
         record = new_record(dict(cell, label=set_of_flags(flags, build)), file, program, build, path)
-        record.update(flags=flags, loaded_sha256=code, recorded_compiler=compiler)
+        record.update(flags=flags, loaded_sha256=digest, recorded_compiler=compiler)
         records.append(record)
     return records
 
