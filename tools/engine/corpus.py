@@ -688,10 +688,17 @@ def run(matrix_path, out, jobs=None, timeout=None, sshlogins=(), slf=None, ssh=N
     out = os.path.abspath(out)
     shutil.copyfile(matrix_path, os.path.join(out, "matrix.toml.part"))
     os.replace(os.path.join(out, "matrix.toml.part"), os.path.join(out, "matrix.toml"))
-    connection = open_database(os.path.join(out, "corpus.sqlite"))
+    try:
+        connection = open_database(os.path.join(out, "corpus.sqlite"))
+    except sqlite3.Error as error:
+        raise CorpusError(f"{os.path.join(out, 'corpus.sqlite')}: {error}")
 
     def take_in(tar):
-        record = unpack(out, tar, connection)
+        try:
+            record = unpack(out, tar, connection)
+        except sqlite3.Error as error:
+            raise CorpusError(f"{os.path.join(out, 'corpus.sqlite')}: {error}; {os.path.basename(tar)} stays in "
+                              f"incoming/ for the next run")
         status = record["cell"]["status"]
         reason = record["cell"].get("reason")
         say(f"{record['cell']['name']}: {status}" + (f" ({reason})" if reason else "") + (
