@@ -137,72 +137,31 @@ class Corpus(unittest.TestCase):
     def test_symbol_table_functions_agree_with_llvm_nm(self):
         compared = 0
         for row in self.originals():
-            path = os.path.join(self.out, row["path"])
-            listing = subprocess.run(["llvm-nm-16", "-S", "--defined-only", path], capture_output=True, text=True,
-                                     check=True).stdout
-            functions = {(f["start"], f["size"]): f for f in self.db.execute(
-                "SELECT * FROM functions WHERE binary_id = ?", (row["id"],))}
-            for line in listing.splitlines():
-                fields = line.split()
-                if len(fields) == 4 and fields[2] in "tTwW" and int(fields[1], 16) > 0:
-                    compared += 1
-                    key = (int(fields[0], 16), int(fields[1], 16))
-                    self.assertIn(key, functions, f"{row['path']}: {line}")
-                    found = functions[key]
-                    self.assertIn(fields[3], [found["linkage_name"]] + (found["aliases"] or "").split())
-            kinds = {f["kind"] for f in functions.values()}
-            self.assertEqual(kinds, {"routine", "suite", "startup", "plt"}, row["path"])
-            names = {(f["kind"], f["name"]) for f in functions.values()}
+            count, disagreements = nm_disagreements(self.db, self.out, row)
+            self.assertEqual(disagreements, [])
+            compared += count
+            functions = self.db.execute("SELECT * FROM functions WHERE binary_id = ?", (row["id"],)).fetchall()
+            self.assertEqual({f["kind"] for f in functions}, {"routine", "suite", "startup", "plt"}, row["path"])
+            names = {(f["kind"], f["name"]) for f in functions}
             for kind, name in (("startup", "_start"), ("startup", "_init"), ("startup", "frame_dummy"),
                                ("routine", "main"), ("suite", "check_standard_streams")):
                 self.assertIn((kind, name), names, row["path"])
-            # Functions of one section do not overlap.
-            spans = sorted((f["section"], f["start"], f["start"] + f["size"]) for f in functions.values())
-            for (section, _, end), (other, start, _) in zip(spans, spans[1:]):
-                self.assertTrue(section != other or start >= end, f"{row['path']}: overlap in {section} at {start:#x}")
         self.assertGreater(compared, 18 * 4)
 
     def test_plt_entries_agree_with_the_machines_nm(self):
         compared = 0
         for row in self.originals():
-            nm = {"EM_X86_64": "nm", "EM_386": "i686-linux-gnu-nm", "EM_AARCH64": "aarch64-linux-gnu-nm"}[row["machine"]]
-            if shutil.which(nm) is None:
-                continue
-            listing = subprocess.run([nm, "--synthetic", os.path.join(self.out, row["path"])], capture_output=True,
-                                     text=True).stdout
-            synthetic = {(int(address, 16), name) for address, _, name in
-                         (line.split() for line in listing.splitlines() if line.endswith("@plt"))}
-            ours = {(f["start"], f["name"]) for f in self.db.execute(
-                "SELECT start, name FROM functions WHERE binary_id = ? AND kind = 'plt' AND name LIKE '%@plt'",
-                (row["id"],))}
-            if synthetic:
-                compared += len(synthetic)
-                self.assertEqual(ours, synthetic, row["path"])
+            count, disagreements = plt_disagreements(self.db, self.out, row)
+            self.assertEqual(disagreements, [])
+            compared += count
         self.assertGreater(compared, 6 * 10)
 
     def test_inlined_copies_agree_with_llvm_dwarfdump(self):
         compared = 0
         for row in self.originals():
-            dump = subprocess.run(["llvm-dwarfdump-16", "--debug-info", os.path.join(self.out, row["debug_file"])],
-                                  capture_output=True, text=True, check=True).stdout
-            theirs = collections.Counter()
-            for block in re.split(r"\n(?=0x[0-9a-f]+:\s+DW_TAG_)", dump):
-                if not re.match(r"0x[0-9a-f]+:\s+DW_TAG_inlined_subroutine", block):
-                    continue
-                # The range list of DW_AT_ranges, or DW_AT_low_pc and DW_AT_high_pc.
-                ranges = re.findall(r"\[(0x[0-9a-f]+), (0x[0-9a-f]+)\)", block)
-                low = re.search(r"DW_AT_low_pc\s+\((0x[0-9a-f]+)\)", block)
-                high = re.search(r"DW_AT_high_pc\s+\((0x[0-9a-f]+)\)", block)
-                if not ranges and low and high:
-                    ranges = [(low[1], high[1])]
-                line = re.search(r"DW_AT_call_line\s+\((\d+)\)", block)
-                for begin, end in ranges:
-                    if int(end, 16) > int(begin, 16):  # empty ranges have no code
-                        theirs[(int(begin, 16), int(end, 16), int(line[1]) if line else 0)] += 1
-            ours = collections.Counter((r["low"], r["high"], r["call_line"]) for r in self.db.execute(
-                "SELECT low, high, call_line FROM inlined WHERE binary_id = ?", (row["id"],)))
-            self.assertEqual(ours, theirs, row["path"])
-            compared += sum(theirs.values())
+            count, disagreements = dwarfdump_disagreements(self.db, self.out, row)
+            self.assertEqual(disagreements, [])
+            compared += count
         self.assertGreater(compared, 100)
 
     def test_lines_are_the_line_table(self):
@@ -277,6 +236,96 @@ class Corpus(unittest.TestCase):
         self.assertIn("6 of 6 cells done", again.stdout)
         after = {name: os.stat(os.path.join(self.out, "records", name + ".json")).st_mtime_ns for name in before}
         self.assertEqual(before, after)
+
+
+# --- the independent readers ---------------------------------------------------
+
+def nm_disagreements(db, out, row):
+    """(symbols compared, disagreements) of one binary: every function
+    symbol with a size that llvm-nm-16 lists is a row of the same start and
+    size and name, and no two rows of a section overlap."""
+    path = os.path.join(out, row["path"])
+    listing = subprocess.run(["llvm-nm-16", "-S", "--defined-only", path], capture_output=True, text=True,
+                             check=True).stdout
+    functions = {(f["start"], f["size"]): f for f in db.execute("SELECT * FROM functions WHERE binary_id = ?",
+                                                                 (row["id"],))}
+    compared, wrong = 0, []
+    for line in listing.splitlines():
+        fields = line.split()
+        if len(fields) == 4 and fields[2] in "tTwW" and int(fields[1], 16) > 0:
+            compared += 1
+            found = functions.get((int(fields[0], 16), int(fields[1], 16)))
+            if found is None or fields[3] not in [found["linkage_name"]] + (found["aliases"] or "").split():
+                wrong.append(f"{row['path']}: {line}: {dict(found) if found else 'no such row'}")
+    spans = sorted((f["section"], f["start"], f["start"] + f["size"]) for f in functions.values())
+    for (section, _, end), (other, start, _) in zip(spans, spans[1:]):
+        if section == other and start < end:
+            wrong.append(f"{row['path']}: rows overlap in {section} at {start:#x}")
+    return compared, wrong
+
+
+def plt_disagreements(db, out, row):
+    """(PLT entries compared, disagreements): the @plt entries the machine's
+    binutils nm --synthetic lists are the plt rows, by address and name."""
+    nm = {"EM_X86_64": "nm", "EM_386": "i686-linux-gnu-nm", "EM_AARCH64": "aarch64-linux-gnu-nm"}.get(row["machine"])
+    if nm is None or shutil.which(nm) is None:
+        return 0, []
+    listing = subprocess.run([nm, "--synthetic", os.path.join(out, row["path"])], capture_output=True,
+                             text=True).stdout
+    synthetic = {(int(address, 16), name) for address, _, name in
+                 (line.split() for line in listing.splitlines() if line.endswith("@plt"))}
+    ours = {(f["start"], f["name"]) for f in db.execute(
+        "SELECT start, name FROM functions WHERE binary_id = ? AND kind = 'plt' AND name LIKE '%@plt'", (row["id"],))}
+    if not synthetic:
+        return 0, []
+    return len(synthetic), [f"{row['path']}: {sorted(ours ^ synthetic)}"] if ours != synthetic else []
+
+
+def dwarfdump_disagreements(db, out, row):
+    """(ranges compared, disagreements): the ranges and call lines of every
+    DW_TAG_inlined_subroutine that llvm-dwarfdump-16 shows are the inlined rows."""
+    dump = subprocess.run(["llvm-dwarfdump-16", "--debug-info", os.path.join(out, row["debug_file"])],
+                          capture_output=True, text=True, check=True).stdout
+    theirs = collections.Counter()
+    for block in re.split(r"\n(?=0x[0-9a-f]+:\s+DW_TAG_)", dump):
+        if not re.match(r"0x[0-9a-f]+:\s+DW_TAG_inlined_subroutine", block):
+            continue
+        # The range list of DW_AT_ranges, or DW_AT_low_pc and DW_AT_high_pc.
+        ranges = re.findall(r"\[(0x[0-9a-f]+), (0x[0-9a-f]+)\)", block)
+        low = re.search(r"DW_AT_low_pc\s+\((0x[0-9a-f]+)\)", block)
+        high = re.search(r"DW_AT_high_pc\s+\((0x[0-9a-f]+)\)", block)
+        if not ranges and low and high:
+            ranges = [(low[1], high[1])]
+        line = re.search(r"DW_AT_call_line\s+\((\d+)\)", block)
+        for begin, end in ranges:
+            if int(end, 16) > int(begin, 16):  # empty ranges have no code
+                theirs[(int(begin, 16), int(end, 16), int(line[1]) if line else 0)] += 1
+    ours = collections.Counter((r["low"], r["high"], r["call_line"]) for r in db.execute(
+        "SELECT low, high, call_line FROM inlined WHERE binary_id = ?", (row["id"],)))
+    wrong = [f"{row['path']}: only in the database {sorted(ours - theirs)[:3]}, only in llvm-dwarfdump "
+             f"{sorted(theirs - ours)[:3]}"] if ours != theirs else []
+    return sum(theirs.values()), wrong
+
+
+def check_corpus(out):
+    """corpus_test.py --check OUT: the independent readers over a whole
+    corpus; prints the counts and every disagreement."""
+    db = read_db(out)
+    rows = db.execute("SELECT * FROM binaries WHERE stripped_of IS NULL AND debug_file IS NOT NULL").fetchall()
+    failed = 0
+    for name, check in (("llvm-nm-16 -S: function symbols", nm_disagreements),
+                        ("nm --synthetic: PLT entries", plt_disagreements),
+                        ("llvm-dwarfdump-16: inlined ranges", dwarfdump_disagreements)):
+        compared, wrong = 0, []
+        for row in rows:
+            count, found = check(db, out, row)
+            compared += count
+            wrong += found
+        print(f"{name}: {len(rows)} binaries, {compared} compared, {len(wrong)} disagreements")
+        for line in wrong[:20]:
+            print("  " + line)
+        failed += len(wrong)
+    return 1 if failed else 0
 
 
 def dynamic_names(binary):
@@ -443,6 +492,9 @@ class OverSsh(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    if sys.argv[1:2] == ["--check"] and len(sys.argv) == 3:
+        shutil.rmtree(SCRATCH, ignore_errors=True)
+        sys.exit(check_corpus(sys.argv[2]))
     missing = missing_tools()
     if missing:
         print(f"skipped: {', '.join(missing)} not installed", file=sys.stderr)
