@@ -70,10 +70,25 @@ def script(name, text):
     return path
 
 
-def missing_tools():
-    needed = ["parallel", "g++", "clang++-16", "llvm-nm-16", "llvm-dwarfdump-16", "qemu-aarch64",
-              "aarch64-linux-gnu-g++", "i686-linux-gnu-g++"]
-    return [tool for tool in needed if shutil.which(tool) is None]
+# The tools the test needs and the Debian packages that bring them.
+NEEDED = {"parallel": "parallel", "g++": "g++", "clang++": "clang", "llvm-nm-16": "llvm-16",
+          "llvm-dwarfdump-16": "llvm-16", "qemu-aarch64": "qemu-user", "aarch64-linux-gnu-g++": "g++-aarch64-linux-gnu",
+          "i686-linux-gnu-g++": "g++-i686-linux-gnu"}
+# Those of the test through ssh alone, which skips without them.
+FOR_SSH = {"rsync": "rsync", "ssh-keygen": "openssh-client", "/usr/sbin/sshd": "openssh-server"}
+
+
+def missing_tools(tools=NEEDED):
+    return [tool for tool in tools if shutil.which(tool) is None]
+
+
+def ensure_packages():
+    """As root, installs what is missing as tools/ensure_packages.sh does."""
+    tools = {**NEEDED, **FOR_SSH}
+    packages = sorted({tools[tool] for tool in missing_tools(tools)})
+    if packages and os.geteuid() == 0:
+        subprocess.run(["bash", "-c", 'source tools/ensure_packages.sh && ensure_packages "$@"', "corpus_test",
+                        *packages], cwd=ROOT, stdout=subprocess.DEVNULL)
 
 
 def read_db(out):
@@ -83,14 +98,14 @@ def read_db(out):
 
 
 class Corpus(unittest.TestCase):
-    """One corpus of 6 cells (g++ and clang++-16 on three machines, -O2,
+    """One corpus of 6 cells (g++ and clang++ on three machines, -O2,
     three programs), then the miscompiling compiler's cell into the same
     OUT, with a matrix of its own."""
 
     @classmethod
     def setUpClass(cls):
         cls.out = os.path.join(SCRATCH, "out")
-        cls.first = corpus(matrix("small", compilers=["g++", "clang++-16"], machines=MACHINES, options=["-O2"],
+        cls.first = corpus(matrix("small", compilers=["g++", "clang++"], machines=MACHINES, options=["-O2"],
                                   programs=PROGRAMS, stripped=True, remarks=False), cls.out, "-j", "2")
         cls.wrong = script("wrong-g++", MISCOMPILER)
         cls.second = corpus(matrix("wrong", compilers=[cls.wrong], machines=["x86_64-linux-gnu"], options=["-O1"],
@@ -182,7 +197,7 @@ class Corpus(unittest.TestCase):
             path = os.path.join(self.out, copy["path"])
             with open(path, "rb") as f:
                 data = f.read()
-            for text in (b"GCC", b"clang", b"-O2", b".suite.flags", b"GNU C", b"12.2.0", b"16.0", b"-std="):
+            for text in (b"GCC", b"clang", b"-O2", b".suite.flags", b"GNU C", b"12.2.0", b"14.0", b"-std="):
                 self.assertNotIn(text, data, f"{copy['path']} holds {text!r}")
             binary = Binary(path)
             names = {section.name for section in binary.elf.iter_sections()}
@@ -442,8 +457,8 @@ class OverSsh(unittest.TestCase):
     def setUp(self):
         self.home = tempfile.mkdtemp(prefix="sshd-", dir=SCRATCH)
         sshd = "/usr/sbin/sshd"
-        if not os.path.exists(sshd) or shutil.which("ssh-keygen") is None:
-            self.skipTest("no sshd (Debian's openssh-server)")
+        if missing_tools(FOR_SSH):
+            self.skipTest(f"{', '.join(missing_tools(FOR_SSH))} missing (Debian: openssh-server, rsync)")
         for key in ("host", "client"):
             subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", os.path.join(self.home, key)],
                            check=True)
@@ -474,7 +489,7 @@ class OverSsh(unittest.TestCase):
 
     def test_two_cells_through_sshlogin(self):
         out = os.path.join(SCRATCH, "ssh")
-        done = corpus(matrix("ssh", compilers=["g++", "clang++-16"], machines=["x86_64-linux-gnu"], options=["-O1"],
+        done = corpus(matrix("ssh", compilers=["g++", "clang++"], machines=["x86_64-linux-gnu"], options=["-O1"],
                              programs=["fib_loop", "bubble_sort"], remarks=False),
                       out, "--sshlogin", "1/root@127.0.0.1", "--ssh", self.ssh)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
@@ -484,7 +499,7 @@ class OverSsh(unittest.TestCase):
         with open(os.path.join(out, "joblog")) as f:
             hosts = [line.split("\t")[1] for line in f.read().splitlines()[1:]]
         self.assertEqual(hosts, ["root@127.0.0.1"] * 2)
-        for name in ("g++__x86_64-linux-gnu__O1", "clang++-16__x86_64-linux-gnu__O1"):
+        for name in ("g++__x86_64-linux-gnu__O1", "clang++__x86_64-linux-gnu__O1"):
             self.assertTrue(os.path.exists(os.path.join(out, "cells", name, "fib_loop")))
         # parallel's --cleanup took the returned archives away on the host.
         self.assertFalse([name for name in os.listdir(os.path.expanduser("~/incoming"))
@@ -495,6 +510,7 @@ if __name__ == "__main__":
     if sys.argv[1:2] == ["--check"] and len(sys.argv) == 3:
         shutil.rmtree(SCRATCH, ignore_errors=True)
         sys.exit(check_corpus(sys.argv[2]))
+    ensure_packages()
     missing = missing_tools()
     if missing:
         print(f"skipped: {', '.join(missing)} not installed", file=sys.stderr)
