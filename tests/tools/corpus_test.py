@@ -364,6 +364,9 @@ class BadInput(unittest.TestCase):
             ("unknown program", dict(compilers=["g++"], machines=["x86_64-linux-gnu"], programs=["tetris"]),
              r"no program tetris"),
             ("no compilers", dict(machines=["x86_64-linux-gnu"]), r"compilers must be a list of strings"),
+            ("not a flag", dict(compilers=["g++"], machines=["x86_64-linux-gnu"], stripped="yes"),
+             r"stripped must be true or false"),
+            ("no jobs", dict(compilers=["g++"], machines=["x86_64-linux-gnu"], jobs=0), r"jobs must be a positive"),
         ]
         for name, keys, message in cases:
             with self.subTest(name):
@@ -373,6 +376,12 @@ class BadInput(unittest.TestCase):
                 self.assertEqual(len(done.stderr.strip().splitlines()), 1, done.stderr)
                 self.assertRegex(done.stderr, message)
                 self.assertFalse(os.path.exists(os.path.join(out, "corpus.sqlite")))
+        binary = os.path.join(SCRATCH, "binary.toml")
+        with open(binary, "wb") as f:
+            f.write(b"\x7fELF\x02\x01\x01\xff\xfe\n")
+        done = corpus(binary, os.path.join(SCRATCH, "bad-binary"))
+        self.assertEqual((done.returncode, len(done.stderr.splitlines())), (2, 1), done.stderr)
+        self.assertIn("binary.toml: not a TOML file", done.stderr)
         malformed = os.path.join(SCRATCH, "malformed.toml")
         with open(malformed, "w") as f:
             f.write('compilers = ["g++"\nmachines = x86_64\n')

@@ -126,7 +126,7 @@ def load_matrix(path, jobs=1):
     try:
         with open(path, "rb") as f:
             matrix = tomllib.load(f)
-    except tomllib.TOMLDecodeError as error:
+    except (tomllib.TOMLDecodeError, UnicodeDecodeError) as error:
         raise CorpusError(f"{path}: not a TOML file ({error})")
     except OSError as error:
         raise CorpusError(f"{path}: cannot be read ({error.strerror})")
@@ -172,6 +172,10 @@ def load_matrix(path, jobs=1):
                                       f"{compiler} {machine} {option_set}")
                 names[cell.name] = f"{compiler} {machine} {option_set}"
                 cells.append(cell)
+    jobs_wanted = matrix.get("jobs")
+    if jobs_wanted is not None and (not isinstance(jobs_wanted, int) or isinstance(jobs_wanted, bool)
+                                    or jobs_wanted < 1):
+        raise CorpusError(f"{path}: jobs must be a positive number")
     timeout = matrix.get("timeout", CELL_TIMEOUT)
     if not isinstance(timeout, (int, float)) or timeout <= 0:
         raise CorpusError(f"{path}: timeout must be a number of seconds")
