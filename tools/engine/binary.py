@@ -624,7 +624,9 @@ class CodeFunction:
     line: int = None
     mode: str = None  # "arm" or "thumb" on ARM
     source: str = ""  # where it was found: "symtab", "dwarf", "symtab+dwarf", "plt"
-    size_from: str = "symbol"  # "symbol", "dwarf", "plt" (the machine's layout), "extent" (to the next function or the section's end), "section"
+    # "symbol", "dwarf", "plt" (the machine's layout), "extent" (to the next
+    # function or the section's end), "section"
+    size_from: str = "symbol"
     part_of: str = None  # the function a further part belongs to ("main" for main.cold)
     routine: str = None  # the program's routine it is (ROUTINES), clones included
     scope: str = ""

@@ -139,10 +139,10 @@ def load_matrix(path, jobs=1):
     options_for = matrix.get("options_for", {})
     if not isinstance(options_for, dict):
         raise CorpusError(f"{path}: options_for must be a table of compiler = [option sets]")
-    for compiler, sets in options_for.items():
+    for compiler in options_for:
         if compiler not in compilers:
             raise CorpusError(f"{path}: options_for names {compiler}, which compilers does not list")
-        strings(options_for, compiler, f"{path}: options_for")
+    options_for = {compiler: strings(options_for, compiler, f"{path}: options_for") for compiler in options_for}
     for key in ("stripped", "remarks", "debug"):
         if not isinstance(matrix.get(key, True), bool):
             raise CorpusError(f"{path}: {key} must be true or false")
@@ -163,8 +163,7 @@ def load_matrix(path, jobs=1):
     cells, names = [], {}
     for compiler in compilers:
         for machine in machines:
-            for option_set in options + strings(options_for, compiler, path, []) if compiler in options_for \
-                    else options:
+            for option_set in options + options_for.get(compiler, []):
                 cell = Cell(compiler, machine, option_set.strip(), wanted, matrix.get("stripped", True),
                             matrix.get("remarks", True), matrix.get("debug", True), jobs)
                 if cell.name in names:
