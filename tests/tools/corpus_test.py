@@ -410,6 +410,19 @@ class Failures(unittest.TestCase):
         self.assertEqual(cells["slow-g++__x86_64-linux-gnu__O1"]["reason"], "stopped at the time limit of 8 s")
         self.assertEqual(db.execute("SELECT COUNT(*) FROM binaries WHERE cell LIKE 'slow%'").fetchone()[0], 0)
 
+        # A compiler missing for one machine, and a machine the other cannot
+        # build for (no C++ library for 32-bit SPARC in Debian): recorded
+        # failed with their reasons, the others made.
+        cant = corpus(matrix("cannot", compilers=["g++", "clang++"], machines=["x86_64-linux-gnu", "sparc-linux-gnu"],
+                             options=["-O1"], programs=["fib_loop"], remarks=False), out, "--record-missing")
+        self.assertEqual(cant.returncode, 1, cant.stdout + cant.stderr)
+        reasons = dict(db.execute("SELECT name, reason FROM cells WHERE name LIKE '%sparc%'"))
+        self.assertEqual(reasons["g++__sparc-linux-gnu__O1"],
+                         "no compiler sparc-linux-gnu-g++: Debian's package g++-sparc-linux-gnu brings it")
+        self.assertRegex(reasons["clang++__sparc-linux-gnu__O1"], r"^1 of 1 not built; fib_loop: .*error")
+        made = db.execute("SELECT status FROM cells WHERE name = 'clang++__x86_64-linux-gnu__O1'").fetchone()
+        self.assertEqual(made[0], "done")
+
         # A cell whose folder fills up: failed with the reason, the database whole.
         disk = os.path.join(SCRATCH, "small-disk")
         os.makedirs(disk)

@@ -405,8 +405,11 @@ def made(cell, work, stage, record, note):
         raise CellFailure("nothing to build")
     broken = [item for item in built if not item.ok]
     if broken:
-        last = next((line for line in reversed(broken[0].log.splitlines()) if line.strip()), "")
-        raise CellFailure(f"{len(broken)} of {len(built)} not built; {broken[0].executable}: {last[:300]}")
+        said = [line.strip() for line in broken[0].log.splitlines() if line.strip()]
+        # The compiler's first error, and how the step ended.
+        error = next((line for line in said if re.search(r"\b(error|fatal)\b", line, re.I)), "")
+        why = "; ".join(part for part in (error[:300], said[-1] if said else "") if part)
+        raise CellFailure(f"{len(broken)} of {len(built)} not built; {broken[0].executable}: {why}")
     note(f"built {len(built)} with {compiler.label} ({compiler.command}) for {compiler.target}")
     files = [item.executable for item in built]
     phases["describe"] = time.monotonic()
