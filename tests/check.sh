@@ -24,6 +24,11 @@ esac
 source tools/ensure_packages.sh
 ensure_packages cmake ninja-build g++ libgtest-dev googletest tmux python3 python3-pyelftools gdb clang \
     libclang-rt-14-dev binutils
+# What the tools and their tests use: the remarks, the explorer and its
+# browser, the independent readers, two foreign machines and the corpus's
+# engine and ssh.
+ensure_packages python3-yaml python3-capstone python3-pygments python3-selenium chromium chromium-driver valgrind \
+    llvm-16 qemu-user g++-aarch64-linux-gnu g++-i686-linux-gnu parallel openssh-server openssh-client rsync
 
 times=()
 started=$SECONDS
