@@ -671,8 +671,13 @@ def run(matrix_path, out, jobs=None, timeout=None, sshlogins=(), slf=None, ssh=N
     """Builds, verifies and records every cell of the matrix not yet done
     into OUT; returns the number of cells that failed."""
     cells, settings = load_matrix(matrix_path)
-    jobs = jobs or settings["jobs"] or os.cpu_count() or 1
-    inner = cell_jobs or (1 if jobs >= (os.cpu_count() or 1) else max(1, (os.cpu_count() or 1) // jobs))
+    jobs = jobs or settings["jobs"]
+    if not jobs and not (sshlogins or slf):
+        jobs = os.cpu_count() or 1
+    # Over other hosts without -j, parallel runs as many cells on each as
+    # it has cores, or N for a login N/host.
+    cores = os.cpu_count() or 1
+    inner = cell_jobs or (1 if not jobs or jobs >= cores else max(1, cores // jobs))
     for cell in cells:
         cell.jobs, cell.work = inner, work
     timeout = timeout or settings["timeout"]
@@ -770,8 +775,8 @@ def run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connect
             os.remove(joblog)
     write_whole(cells_file, "".join(f"{name}\t{wanted[name].encoded() if name in wanted else 'done'}\n"
                                     for name in names))
-    command = ["parallel", "--colsep", "\t", "-j", str(jobs), "--joblog", joblog, "--timeout", str(timeout),
-               "--termseq", "TERM,2000,KILL,25"]
+    command = ["parallel", "--colsep", "\t", *(["-j", str(jobs)] if jobs else []), "--joblog", joblog,
+               "--timeout", str(timeout), "--termseq", "TERM,2000,KILL,25"]
     if resume:
         command.append("--resume-failed")
     remote = bool(sshlogins or slf)
@@ -784,7 +789,9 @@ def run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connect
     if remote:
         command += ["--return", "incoming/{1}.tar", "--cleanup"]
     command += [f"{shlex.quote(str(ROOT / 'tools' / 'corpus'))} --cell {{1}} {{2}}", "::::", cells_file]
-    say(f"{len(todo)} cells to make, {jobs} at a time" + (" (resuming)" if resume else "")
+    pace = ((f"{jobs} at a time" + (" on each host" if remote else "")) if jobs
+            else "on each host as many as it has cores")
+    say(f"{len(todo)} cells to make, {pace}" + (" (resuming)" if resume else "")
         + (f" over {', '.join(sshlogins) or slf}" if remote else ""))
     process = subprocess.Popen(command, cwd=out, stdout=subprocess.PIPE, text=True, errors="replace")
     try:
