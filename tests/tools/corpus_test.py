@@ -59,7 +59,12 @@ def matrix(name, **keys):
 
 
 def corpus(*args, timeout=600, **popen):
-    return subprocess.run([CORPUS, *args], capture_output=True, text=True, timeout=timeout, **popen)
+    return subprocess.run([CORPUS, *args], capture_output=True, text=True, timeout=timeout, env=ENVIRONMENT, **popen)
+
+
+# The cells' folders below SCRATCH: a cell the test kills leaves its own.
+ENVIRONMENT = {**os.environ, "TMPDIR": os.path.join(SCRATCH, "tmp")}
+os.makedirs(ENVIRONMENT["TMPDIR"])
 
 
 def script(name, text):
@@ -451,7 +456,7 @@ class Resumed(unittest.TestCase):
         path = matrix("resumed", compilers=["g++"], machines=["x86_64-linux-gnu"], options=["-O0", "-O1", "-Os"],
                       programs=["bubble_sort", "fib_loop"], remarks=False)
         process = subprocess.Popen([CORPUS, path, out, "-j", "1"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                   text=True, start_new_session=True)
+                                   text=True, start_new_session=True, env=ENVIRONMENT)
         first = process.stdout.readline()  # the count of cells to make
         self.assertIn("3 cells to make", first)
         line = process.stdout.readline()  # the first cell taken in
