@@ -388,6 +388,7 @@ class Binary:
             return self._cache["walk"]
         functions, inlined = [], []
         scopes = {"DW_TAG_namespace", "DW_TAG_subprogram", "DW_TAG_lexical_block", "DW_TAG_inlined_subroutine"}
+        local_types = {"DW_TAG_class_type", "DW_TAG_structure_type", "DW_TAG_union_type"}
         home = self._cache.get("home")
 
         def describe(die):
@@ -399,15 +400,21 @@ class Binary:
         def walk(die, outer, parent, depth):
             for child in die.iter_children():
                 inner, enclosing, level = outer, parent, depth
-                if child.tag == "DW_TAG_subprogram" and outer is None:
+                # A function with code of its own, also one whose DIE lies
+                # within another's (g++ puts a lambda's operator() there).
+                if child.tag == "DW_TAG_subprogram":
                     ranges = self.ranges_of(child)
                     if ranges:
                         origin, name, ours = describe(child)
                         linkage = origin.attributes.get("DW_AT_linkage_name") or \
                             origin.attributes.get("DW_AT_MIPS_linkage_name")
                         _, files = self._file_names(origin.cu)
-                        decl = origin.attributes.get("DW_AT_decl_file")
-                        line = origin.attributes.get("DW_AT_decl_line")
+                        declared = origin
+                        while declared is not None and "DW_AT_decl_file" not in declared.attributes:
+                            declared = declared.get_parent()  # a lambda's class tells where it is
+                        declared = declared if declared is not None else origin
+                        decl = declared.attributes.get("DW_AT_decl_file")
+                        line = declared.attributes.get("DW_AT_decl_line")
                         functions.append(Function(
                             name=name, linkage_name=text(linkage) if linkage else name, start=ranges[0][0],
                             size=sum(end - start for start, end in ranges), section=self.section_at(ranges[0][0]),
@@ -427,7 +434,9 @@ class Binary:
                         depth=depth + 1, parent=parent, in_program=ours, scope=self._scope(origin),
                         linkage_name=self._linkage(child)))
                     enclosing, level = len(inlined) - 1, depth + 1
-                if child.tag in scopes and child.has_children:
+                # Within a function also its local types: a lambda's class
+                # holds its operator().
+                if child.has_children and (child.tag in scopes or (inner is not None and child.tag in local_types)):
                     walk(child, inner, enclosing, level)
 
         for cu in self.units():
@@ -632,6 +641,14 @@ class CodeFunction:
     scope: str = ""
     aliases: list = field(default_factory=list)  # other symbols at the same start and of the same size
 
+    @property
+    def ranges(self):
+        return [(self.start, self.start + self.size)]
+
+    @property
+    def qualified(self):
+        return self.scope + self.name
+
 
 def _classify(name, dwarf_info, program, routines):
     """The kind of a function that is not a PLT entry."""
@@ -734,44 +751,6 @@ def _plt_got_entries(binary, section):
     return found
 
 
-def _nested_functions(binary):
-    """The out-of-line functions whose DIE lies within another function's
-    (g++ puts a lambda's operator() there), which dwarf_functions() leaves
-    to the function around them."""
-    if binary.dwarf is None:
-        return []
-    home = binary._cache.get("home")
-    found = []
-
-    def walk(die, inside):
-        for child in die.iter_children():
-            nested = inside
-            if child.tag == "DW_TAG_subprogram":
-                ranges = binary.ranges_of(child)
-                if inside and ranges:
-                    origin = binary._named(child)
-                    name = text(origin.attributes["DW_AT_name"]) if "DW_AT_name" in origin.attributes else "?"
-                    _, files = binary._file_names(origin.cu)
-                    declared = origin
-                    while declared is not None and "DW_AT_decl_file" not in declared.attributes:
-                        declared = declared.get_parent()  # a lambda's class tells where it is
-                    declared = declared if declared is not None else origin
-                    decl, line = declared.attributes.get("DW_AT_decl_file"), declared.attributes.get("DW_AT_decl_line")
-                    found.append(Function(
-                        name=name, linkage_name=binary._linkage(child) or name, start=ranges[0][0],
-                        size=sum(end - start for start, end in ranges), section=binary.section_at(ranges[0][0]),
-                        file=files.get(decl.value) if decl else None, line=line.value if line else None,
-                        in_program=home is not None and origin.cu.cu_offset == home, scope=binary._scope(origin),
-                        ranges=ranges))
-                nested = nested or bool(ranges)
-            if child.has_children:
-                walk(child, nested)
-
-    for unit in binary.units():
-        walk(unit.get_top_DIE(), False)
-    return found
-
-
 def code_functions(binary, program=None, routines=()):
     """Every function of every executable section, sorted by start: the
     symbol table's STT_FUNC, DWARF's subprograms (each part of one split
@@ -783,7 +762,7 @@ def code_functions(binary, program=None, routines=()):
     if program is not None and binary.dwarf is not None:
         binary.read_program(program)
     parts = {}  # start: (Function, part index, end)
-    for function in binary.dwarf_functions() + _nested_functions(binary):
+    for function in binary.dwarf_functions():
         for index, (low, high) in enumerate(sorted(function.ranges)):
             if binary.machine == "EM_ARM":
                 low, high = low & ~1, high & ~1

@@ -21,20 +21,11 @@ import os
 import re
 from dataclasses import dataclass, field
 
-from .binary import Binary, BinaryError, demangle, machine_for
+from .binary import Binary, BinaryError, code_functions, demangle, machine_for
 from .disasm import Undecodable, decoder, machine_label
-from .programs import ROOT, parse_executable, program as suite_program
+from .programs import ROOT, ROUTINES, parse_executable, program as suite_program
 from . import explore_profile
 from .manifest import describe as describe_entry
-
-# What the C library's start-up files add to every executable: not the
-# program's code, left out where only the symbol table tells functions apart.
-START_UP = {"_start", "_init", "_fini", "deregister_tm_clones", "register_tm_clones", "__do_global_dtors_aux",
-            "frame_dummy", "__libc_csu_init", "__libc_csu_fini", "_dl_relocate_static_pie", "call_weak_fn",
-            "__do_global_ctors_aux", "__x86.get_pc_thunk.bx", "__x86.get_pc_thunk.ax", "__x86.get_pc_thunk.dx",
-            "__x86.get_pc_thunk.cx", "__x86.get_pc_thunk.si", "__x86.get_pc_thunk.di", "__x86.get_pc_thunk.bp",
-            "_dl_start", "__start", "_start_c", "__gmon_start__", "_mcount", "__libc_start_main"}
-
 
 class ExploreError(Exception):
     """An executable that cannot be explored at all; one line."""
@@ -163,12 +154,14 @@ def own_functions(binary, home):
     return sorted(unique.values(), key=lambda f: f.start)
 
 
-def symbol_functions(symbols):
-    """Functions by the symbol table alone, start-up files' left out."""
+def symbol_functions(binary, program):
+    """Functions by the symbol table alone: every sized one but the C
+    runtime's start-up code and the PLT's stubs, as engine.binary tells
+    them apart."""
     unique = {}
-    for symbol in symbols:
-        if symbol.size and symbol.section and symbol.name not in START_UP and not symbol.name.startswith("$"):
-            unique.setdefault(symbol.start, symbol)
+    for function in code_functions(binary, None, ROUTINES[program]):
+        if function.size and function.size_from == "symbol" and function.kind not in ("startup", "plt"):
+            unique.setdefault(function.start, function)
     return sorted(unique.values(), key=lambda f: f.start)
 
 
@@ -236,7 +229,7 @@ def _read(binary, result, program, data, source_input, profile, cache, manifest)
     if result.debug:
         chosen = own_functions(binary, home)
     else:
-        chosen = symbol_functions(symbols)
+        chosen = symbol_functions(binary, program)
     by_start = {}
     for symbol in symbols:
         by_start.setdefault(symbol.start, []).append(symbol)
