@@ -55,14 +55,6 @@ RECORDED = re.compile(r"-(O|g|std=|m(?!(arch|tune|cpu)=native)|f(?!(file|debug|m
 # be left in a stripped copy.
 NAMING = [b"GCC: (", b"clang version", b"GNU C++", b"GNU GIMPLE", b".suite.flags", b".comment", b"-std=c++20",
           b"-fno-rtti", b".gnu_debuglink"]
-# The emulator of each machine whose binaries this one cannot run itself.
-EMULATORS = [(r"aarch64", "qemu-aarch64"), (r"aarch64_be", "qemu-aarch64_be"), (r"arm.*eb", "qemu-armeb"),
-             (r"arm.*", "qemu-arm"), (r"i[3-7]86", "qemu-i386"), (r"x86_64", "qemu-x86_64"),
-             (r"mips64el", "qemu-mips64el"), (r"mips64", "qemu-mips64"), (r"mipsel|mipsisa32r6el", "qemu-mipsel"),
-             (r"mips|mipsisa32r6", "qemu-mips"), (r"powerpc64le", "qemu-ppc64le"), (r"powerpc64", "qemu-ppc64"),
-             (r"powerpc", "qemu-ppc"), (r"riscv64", "qemu-riscv64"), (r"riscv32", "qemu-riscv32"),
-             (r"s390x", "qemu-s390x"), (r"sparc64", "qemu-sparc64"), (r"sparc", "qemu-sparc"),
-             (r"alpha", "qemu-alpha"), (r"hppa", "qemu-hppa"), (r"m68k", "qemu-m68k"), (r"sh4", "qemu-sh4")]
 BIG_ENDIAN = re.compile(r"(aarch64_be|arm.*eb|mips|mips64|mipsisa.*r6|powerpc|powerpc64|s390x?|sparc.*|hppa.*|m68k"
                         r"|sh.*eb)")
 
@@ -80,8 +72,7 @@ class CellFailure(Exception):
 
 def slug(text):
     """A part of a cell's name: "-O2 -fno-pie" as "O2_fno-pie"."""
-    words = [re.sub(r"[^A-Za-z0-9.+=,-]", "_", word.lstrip("-")) for word in text.split()]
-    return "_".join(word for word in words if word) or "none"
+    return judge.option_slug(text)
 
 
 @dataclass
@@ -181,22 +172,14 @@ def load_matrix(path, jobs=1):
     return cells, {"timeout": timeout, "jobs": matrix.get("jobs")}
 
 
-def host_machine():
-    return machine_for("")
-
-
 def runner_for(triple):
     """The words put before a binary of the machine to run it here: [] for
     this machine's own and for i386 on x86-64, else qemu-user."""
-    machine, here = machine_for(triple), host_machine()
-    if machine == here or (machine == "EM_386" and here == "EM_X86_64" and os.path.exists("/lib/ld-linux.so.2")):
-        return []
-    arch = triple.split("-")[0]
-    emulator = next((name for pattern, name in EMULATORS if re.fullmatch(pattern, arch)), None)
-    if emulator is None or shutil.which(emulator) is None:
-        raise CellFailure(f"no emulator to run {triple}'s binaries here"
-                          + (f" ({emulator}: Debian's package qemu-user brings it)" if emulator else ""))
-    return [emulator, "-L", f"/usr/{triple}"]
+    runner = judge.runner_for(triple)
+    if runner and shutil.which(runner[0]) is None:
+        raise CellFailure(f"no emulator to run {triple}'s binaries here ({runner[0]}: Debian's package qemu-user "
+                          "brings it)")
+    return runner
 
 
 def check_compilers(cells):
@@ -725,7 +708,7 @@ def run(matrix_path, out, jobs=None, timeout=None, sshlogins=(), slf=None, ssh=N
     todo = [cell for cell in cells if cell.name not in done and (cell.compiler, cell.machine) not in missing]
     # The longest first, so that no long cell starts last: an emulated
     # machine's, then the unoptimised builds'.
-    todo.sort(key=lambda cell: (machine_for(cell.machine) in (host_machine(), "EM_386"),
+    todo.sort(key=lambda cell: (machine_for(cell.machine) in (judge.host_machine(), "EM_386"),
                                 not ("-O0" in cell.options.split() or cell.options == "suite")))
     if todo:
         run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connection, say)

@@ -696,9 +696,14 @@ SAMPLE_RUNS = 5
 # The hash of a stripped executable goes without them, so that two builds
 # loading the same code, such as -O3 and -O3 -g, have the same hash.
 BUILD_SECTIONS = (".gnu_debuglink", ".suite.flags")
-# The name qemu-user gives a machine where it is not the triple's first word.
-QEMU_NAMES = [(r"i[3-6]86", "i386"), (r"arm.*", "arm"), (r"powerpc64le", "ppc64le"), (r"powerpc64", "ppc64"),
-              (r"powerpc", "ppc")]
+# The emulator (qemu-user) of each machine whose binaries this one cannot run itself.
+EMULATORS = [(r"aarch64", "qemu-aarch64"), (r"aarch64_be", "qemu-aarch64_be"), (r"arm.*eb", "qemu-armeb"),
+             (r"arm.*", "qemu-arm"), (r"i[3-7]86", "qemu-i386"), (r"x86_64", "qemu-x86_64"),
+             (r"mips64el", "qemu-mips64el"), (r"mips64", "qemu-mips64"), (r"mipsel|mipsisa32r6el", "qemu-mipsel"),
+             (r"mips|mipsisa32r6", "qemu-mips"), (r"powerpc64le", "qemu-ppc64le"), (r"powerpc64", "qemu-ppc64"),
+             (r"powerpc", "qemu-ppc"), (r"riscv64", "qemu-riscv64"), (r"riscv32", "qemu-riscv32"),
+             (r"s390x", "qemu-s390x"), (r"sparc64", "qemu-sparc64"), (r"sparc", "qemu-sparc"),
+             (r"alpha", "qemu-alpha"), (r"hppa", "qemu-hppa"), (r"m68k", "qemu-m68k"), (r"sh4", "qemu-sh4")]
 
 
 class JudgeError(Exception):
@@ -719,8 +724,19 @@ def option_sets(text):
 def qemu_runner(triple):
     """The emulator command that runs executables built for the triple."""
     arch = triple.split("-")[0]
-    name = next((name for pattern, name in QEMU_NAMES if re.fullmatch(pattern, arch)), arch)
-    return [f"qemu-{name}", "-L", f"/usr/{triple}"]
+    name = next((name for pattern, name in EMULATORS if re.fullmatch(pattern, arch)), f"qemu-{arch}")
+    return [name, "-L", f"/usr/{triple}"]
+
+
+def runner_for(triple):
+    """What is put before an executable built for the triple to run it
+    here: nothing for this machine's own and for i386 on x86-64 (where the
+    i386 C library is installed), else the emulator."""
+    from .binary import machine_for
+    machine, here = machine_for(triple), host_machine()
+    if machine == here or (machine == "EM_386" and here == "EM_X86_64" and os.path.exists("/lib/ld-linux.so.2")):
+        return []
+    return qemu_runner(triple)
 
 
 def host_description():
