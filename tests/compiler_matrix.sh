@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds all of the suite's executables in several configurations with
-# tools/build_programs.sh (warnings as errors), judges each build with
+# tools/build (warnings as errors), judges each build with
 # tools/judge, and prints a table: configuration, executables
 # built, tests, runs compared with the release build, differences, time.
 #   tests/compiler_matrix.sh [--tests TREE] [CONFIGURATION ...]
@@ -66,7 +66,7 @@ for configuration in "${configurations[@]}"; do
     started=$SECONDS
     rm -rf "$out" "$out.jsonl"
     fields=(- - - -)
-    if bash tools/build_programs.sh --cxx "$cxx" --flags "$flags" --werror "$out"; then
+    if /usr/bin/python3 tools/build --cxx "$cxx" --flags "$flags" --werror "$out"; then
         /usr/bin/python3 tools/judge "$out" "${judge[@]}" --report "$out.jsonl" | tee "$out.log" || status=1
     else
         status=1

@@ -2,7 +2,7 @@
 # Every machine Debian 12 has a cross compiler and qemu-user for: builds the
 # 51 executables with Debian's cross compiler (and for aarch64 also with
 # clang++ and Debian's cross libraries) into build/cross/<machine>/bin,
-# their manifest's labels checked (tools/build_programs.sh),
+# their manifest's labels checked (tools/build),
 # runs every golden dialogue under the emulator and compares every run with
 # the native release build (tests/compare_builds.sh), and on five machines
 # of different kinds also runs the randomised model tests of the release
@@ -129,7 +129,7 @@ for machine in "${machines[@]}"; do
     built=0
     models="not run"
     junit=()
-    if bash tools/build_programs.sh --cxx "${cxx:-g++}" --target "$triple" --werror "$out/bin" >"$out/build.log" 2>&1; then
+    if /usr/bin/python3 tools/build --cxx "${cxx:-g++}" --target "$triple" --werror "$out/bin" >"$out/build.log" 2>&1; then
         built=$(find "$out/bin" -maxdepth 1 -type f -name '*_b[0-9]' | wc -l)
         bash tests/compare_builds.sh --json "$out/runs.jsonl" "$tests/bin" --runner "$runner" "$out/bin" \
             >"$out/compare.log" 2>&1 || status=1

@@ -44,7 +44,7 @@ session() {
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The session steps through an unoptimised b0: builds made with other flags
-# than their levels (tools/build_programs.sh --flags) do not have one.
+# than their levels (tools/build --flags) do not have one.
 /usr/bin/python3 tools/describe "$bin" --quiet --output "$scratch/manifest.jsonl"
 level=$(/usr/bin/python3 -c 'import json, sys
 print(next((e["level"] for e in map(json.loads, open(sys.argv[1])) if e["file"] == "selection_sort_b0"), ""))' \

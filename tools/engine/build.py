@@ -118,29 +118,32 @@ class Built:
     commands: list = field(default_factory=list)
 
 
-def plan(options=None, programs=None):
+def plan(options=None, programs=None, every_level=False):
     """[(executable, program, build, level flags)] of a cell: every program
-    at each of its levels (options None: the suite's own b0..b3), or every
-    program once with the option set."""
+    at each of its levels (options None: the suite's own b0..b3), every
+    program once with the option set, or (every_level) each build of every
+    program with the option set in place of its level, as SUITE_PROGRAM_FLAGS
+    does: the names the tests know, the same flags."""
     wanted = None if programs is None else set(programs)
     found = []
     for program in suite_programs():
         if wanted is not None and program.name not in wanted:
             continue
-        if options is None:
+        if options is None or every_level:
             for executable, build, level in program.builds:
-                found.append((executable, program, build, [f"-{level}"]))
+                found.append((executable, program, build, [f"-{level}"] if options is None else shlex.split(options)))
         else:
             found.append((program.name, program, None, shlex.split(options)))
     return found
 
 
 def build(out, cxx="g++", target=None, options=None, programs=None, jobs=2, werror=False, remarks=True,
-          debug=True, cxxflags=None, ldflags=None):
+          debug=True, cxxflags=None, ldflags=None, every_level=False):
     """Builds a cell into the folder `out` and returns [Built].
 
     options None builds the suite's levels, else every program once with
-    the option set (also given to the linker, as SUITE_PROGRAM_FLAGS does).
+    the option set (also given to the linker, as SUITE_PROGRAM_FLAGS does),
+    or with every_level each of its builds with it.
     cxxflags and ldflags are what CMake takes from CXXFLAGS and LDFLAGS
     (default: the environment's)."""
     compiler = find_compiler(cxx, target)
@@ -225,6 +228,6 @@ def build(out, cxx="g++", target=None, options=None, programs=None, jobs=2, werr
             return result
 
         with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, jobs)) as pool:
-            return list(pool.map(one, plan(options, programs)))
+            return list(pool.map(one, plan(options, programs, every_level)))
     finally:
         shutil.rmtree(work, ignore_errors=True)

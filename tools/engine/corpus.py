@@ -47,17 +47,10 @@ from .programs import ROOT, ROUTINES, programs as suite_programs
 CELL_TIMEOUT = 1800
 MATRIX_KEYS = {"compilers", "machines", "options", "stripped", "programs", "remarks", "options_for", "timeout",
                "jobs", "debug"}
-# The compiler's switches that g++ records in DW_AT_producer (as
-# tests/check_manifest.py reads them): code generation, debug information,
-# the language standard.
-RECORDED = re.compile(r"-(O|g|std=|m(?!(arch|tune|cpu)=native)|f(?!(file|debug|macro|profile)-prefix-map))")
 # Strings that name a compiler, its flags or the suite's label: none may
 # be left in a stripped copy.
 NAMING = [b"GCC: (", b"clang version", b"GNU C++", b"GNU GIMPLE", b".suite.flags", b".comment", b"-std=c++20",
           b"-fno-rtti", b".gnu_debuglink"]
-BIG_ENDIAN = re.compile(r"(aarch64_be|arm.*eb|mips|mips64|mipsisa.*r6|powerpc|powerpc64|s390x?|sparc.*|hppa.*|m68k"
-                        r"|sh.*eb)")
-
 
 class CorpusError(Exception):
     """What ends a run with one line: a bad matrix, a missing compiler, an
@@ -208,56 +201,6 @@ def target_of(cell):
 
 # --- one cell ----------------------------------------------------------------
 
-def expected_class(triple):
-    arch = triple.split("-")[0]
-    if triple.endswith("gnux32") or triple.endswith("gnuabin32"):
-        return 32
-    return 64 if re.fullmatch(r"x86_64|aarch64(_be)?|.*64(el|le)?|s390x|sparcv9|alpha", arch) else 32
-
-
-def last_level(words):
-    levels = [word for word in words if word.startswith("-O")]
-    return levels[-1][1:] if levels else None
-
-
-def label_problems(entry, cell, compiler, wanted_flags):
-    """What the binary's labels (read from it by the manifest) say against
-    its cell, as tests/check_manifest.py checks a build; [] when they agree."""
-    problems = []
-    machine = machine_for(cell.machine)
-    if entry["elf"]["machine"] != machine:
-        problems.append(f"machine {entry['elf']['machine']}, the cell's is {machine}")
-    if entry["elf"]["class"] != expected_class(cell.machine):
-        problems.append(f"ELF class {entry['elf']['class']}, {cell.machine} has {expected_class(cell.machine)}")
-    order = "big" if BIG_ENDIAN.fullmatch(cell.machine.split("-")[0]) else "little"
-    if entry["elf"]["byte_order"] != order:
-        problems.append(f"byte order {entry['elf']['byte_order']}, {cell.machine} is {order}")
-    given = entry["given"] or {}
-    if given.get("compiler") != compiler.label:
-        problems.append(f".suite.flags names {given.get('compiler')!r}, the cell's compiler is {compiler.label}")
-    producer = entry["producer"] or ""
-    if cell.debug:
-        named = producer.startswith("GNU ") if compiler.kind == "GNU" else "clang" in producer.lower()
-        versioned = re.search(rf"(?<![\d.]){re.escape(compiler.version)}(?!\d)", producer)
-        if not (named and versioned):
-            problems.append(f"producer {producer!r} is not {compiler.label}")
-    given_flags = (given.get("flags") or "").split()
-    if given_flags[len(given_flags) - len(wanted_flags):] != wanted_flags:
-        problems.append(f".suite.flags gives {given.get('flags')!r}, the cell gave {' '.join(wanted_flags)}")
-    if entry["level"] != last_level(wanted_flags) and last_level(wanted_flags) is not None:
-        problems.append(f"level {entry['level']} read from {entry['flags_from']}, the cell gave "
-                        f"{last_level(wanted_flags)}")
-    if compiler.kind == "GNU" and cell.debug and entry["flags_from"] == "DW_AT_producer":
-        switches = (entry["flags"] or "").split()
-        missing = [flag for flag in wanted_flags if RECORDED.match(flag) and not flag.startswith("-O")
-                   and flag not in switches and flag.split("=")[0] not in switches]
-        if missing:
-            problems.append(f"the producer does not record {' '.join(missing)}")
-    if cell.debug and entry["debug_info"] != entry["file"] + ".debug":
-        problems.append(f"debug information from {entry['debug_info']}, not {entry['file']}.debug")
-    return problems
-
-
 def expected_pie(words):
     """Whether the options ask for a position-independent executable: True,
     False, or None where they leave it to the compiler."""
@@ -407,7 +350,7 @@ def made(cell, work, stage, record, note):
     for item in built:
         entry = entries[item.executable]
         words = levels[item.executable] if options is None else shlex.split(options)
-        problems = label_problems(entry, cell, compiler, words)
+        problems = manifest.label_problems(entry, cell.machine, compiler, words, debug=cell.debug)
         pie = expected_pie(words)
         binary_pie = Binary(item.path).pie
         if pie is not None and pie != binary_pie:

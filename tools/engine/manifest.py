@@ -11,7 +11,7 @@ import json
 import os
 import re
 
-from .binary import Binary, BinaryError, routine_of_symbol
+from .binary import Binary, BinaryError, machine_for, routine_of_symbol
 from .programs import ROUTINES, parse_executable
 
 
@@ -164,3 +164,66 @@ def write_manifest(entries, output):
         for entry in entries:
             f.write(json.dumps(entry) + "\n")
     os.replace(partial, output)
+
+
+# --- the labels against what built the executable ------------------------------
+
+# The compiler's switches that g++ records in DW_AT_producer (as
+# tests/check_manifest.py reads them): code generation, debug information,
+# the language standard.
+RECORDED = re.compile(r"-(O|g|std=|m(?!(arch|tune|cpu)=native)|f(?!(file|debug|macro|profile)-prefix-map))")
+# The first words of the triples of big-endian machines.
+BIG_ENDIAN = re.compile(r"(aarch64_be|arm.*eb|mips|mips64|mipsisa.*r6|powerpc|powerpc64|s390x?|sparc.*|hppa.*|m68k"
+                        r"|sh.*eb)")
+
+
+def expected_class(triple):
+    arch = triple.split("-")[0]
+    if triple.endswith("gnux32") or triple.endswith("gnuabin32"):
+        return 32
+    return 64 if re.fullmatch(r"x86_64|aarch64(_be)?|.*64(el|le)?|s390x|sparcv9|alpha", arch) else 32
+
+
+def last_level(words):
+    levels = [word for word in words if word.startswith("-O")]
+    return levels[-1][1:] if levels else None
+
+
+def label_problems(entry, triple, compiler, wanted_flags, debug=True):
+    """What an executable's labels (its manifest entry, read from the
+    executable) say against what built it: the machine of the triple, the
+    compiler (an engine.build.Compiler) and the flags that took the place of
+    the level, as tests/check_manifest.py checks a build; [] when they agree."""
+    problems = []
+    machine = machine_for(triple)
+    if entry["elf"]["machine"] != machine:
+        problems.append(f"machine {entry['elf']['machine']}, the cell's is {machine}")
+    if entry["elf"]["class"] != expected_class(triple):
+        problems.append(f"ELF class {entry['elf']['class']}, {triple} has {expected_class(triple)}")
+    order = "big" if BIG_ENDIAN.fullmatch(triple.split("-")[0]) else "little"
+    if entry["elf"]["byte_order"] != order:
+        problems.append(f"byte order {entry['elf']['byte_order']}, {triple} is {order}")
+    given = entry["given"] or {}
+    if given.get("compiler") != compiler.label:
+        problems.append(f".suite.flags names {given.get('compiler')!r}, the cell's compiler is {compiler.label}")
+    producer = entry["producer"] or ""
+    if debug:
+        named = producer.startswith("GNU ") if compiler.kind == "GNU" else "clang" in producer.lower()
+        versioned = re.search(rf"(?<![\d.]){re.escape(compiler.version)}(?!\d)", producer)
+        if not (named and versioned):
+            problems.append(f"producer {producer!r} is not {compiler.label}")
+    given_flags = (given.get("flags") or "").split()
+    if given_flags[len(given_flags) - len(wanted_flags):] != wanted_flags:
+        problems.append(f".suite.flags gives {given.get('flags')!r}, the cell gave {' '.join(wanted_flags)}")
+    if entry["level"] != last_level(wanted_flags) and last_level(wanted_flags) is not None:
+        problems.append(f"level {entry['level']} read from {entry['flags_from']}, the cell gave "
+                        f"{last_level(wanted_flags)}")
+    if compiler.kind == "GNU" and debug and entry["flags_from"] == "DW_AT_producer":
+        switches = (entry["flags"] or "").split()
+        missing = [flag for flag in wanted_flags if RECORDED.match(flag) and not flag.startswith("-O")
+                   and flag not in switches and flag.split("=")[0] not in switches]
+        if missing:
+            problems.append(f"the producer does not record {' '.join(missing)}")
+    if debug and entry["debug_info"] != entry["file"] + ".debug":
+        problems.append(f"debug information from {entry['debug_info']}, not {entry['file']}.debug")
+    return problems
