@@ -29,19 +29,8 @@ SCRATCH = tempfile.mkdtemp(prefix="corpus-test-")
 # g++ and clang, this machine and two others.
 MACHINES = ["x86_64-linux-gnu", "i686-linux-gnu", "aarch64-linux-gnu"]
 PROGRAMS = ["quick_sort", "heap_sort", "selection_sort"]
-MISCOMPILER = """#!/bin/bash
 # g++, but selection sort's outer loop stops one pass early.
-args=()
-for arg in "$@"; do
-    if [[ $arg == */sorting/selection_sort.cpp ]]; then
-        changed=$(mktemp -d)/selection_sort.cpp
-        sed 's/i < count - 1/i < count - 2/' "$arg" > "$changed"
-        arg=$changed
-    fi
-    args+=("$arg")
-done
-exec g++ "${args[@]}"
-"""
+MISCOMPILER = os.path.join(ROOT, "tests", "tools", "wrong-g++")
 
 
 def matrix(name, **keys):
@@ -112,7 +101,7 @@ class Corpus(unittest.TestCase):
         cls.out = os.path.join(SCRATCH, "out")
         cls.first = corpus(matrix("small", compilers=["g++", "clang++"], machines=MACHINES, options=["-O2"],
                                   programs=PROGRAMS, stripped=True, remarks=False), cls.out, "-j", "2")
-        cls.wrong = script("wrong-g++", MISCOMPILER)
+        cls.wrong = MISCOMPILER
         cls.second = corpus(matrix("wrong", compilers=[cls.wrong], machines=["x86_64-linux-gnu"], options=["-O1"],
                                    stripped=False, remarks=False), cls.out, "-j", "1", "--cell-jobs", "2")
         cls.db = read_db(cls.out)
