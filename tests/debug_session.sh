@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A student's debugging session, as the README shows it: gdb finds each
+# A student's debugging session, as docs/programs.md shows it: gdb finds each
 # build's debug file by itself, stops in the program's own routine, lists
 # its source, shows its arguments and locals and steps through it, at b0 and
 # at b1, and at b2 still names the routine the compiler inlined into main.
