@@ -757,7 +757,7 @@ def run_parallel(out, todo, jobs, timeout, sshlogins, slf, ssh, take_in, connect
 
 
 def cell_main(name, encoded):
-    """`tools/corpus --cell NAME SPEC`: one cell, into ./incoming/NAME.tar."""
+    """`tools/corpus --cell NAME CELL`: one cell, CELL its encoded description, into ./incoming/NAME.tar."""
     if encoded == "done":
         return 0  # made in an earlier run
     cell = Cell.decoded(encoded)
